@@ -1,0 +1,15 @@
+add_library(clipvane_options INTERFACE)
+target_compile_options(clipvane_options INTERFACE -Wall -Wextra -Wno-missing-field-initializers)
+
+if(CLIPVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Library checks of the standard containers stay on in every Windows build:
+  # an out-of-range index aborts instead of corrupting memory.
+  add_compile_definitions(_GLIBCXX_ASSERTIONS UNICODE _UNICODE
+    NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00 NTDDI_VERSION=0x0A000006)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()

@@ -1,0 +1,11 @@
+#include "app/app_state.h"
+
+#include "editor/editor_state.h"
+
+AppState app;
+
+void setStatus(const std::wstring& text) {
+    if (&text != &app.statusLine) app.statusLine = text;
+    InvalidateRect(app.mainWindow, nullptr, FALSE);
+    if (editorState.editorWindow) InvalidateRect(editorState.editorWindow, nullptr, FALSE);
+}

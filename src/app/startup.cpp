@@ -1,0 +1,175 @@
+#include "app/startup.h"
+
+#include <dwmapi.h>
+#include <objbase.h>
+
+#include <cwchar>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/win_handles.h"
+#include "capture/capture.h"
+#include "editor/editor_state.h"
+#include "storage/settings.h"
+
+namespace {
+
+constexpr wchar_t kInstanceMutex[] = L"Local\\Clipvane.Desktop";
+constexpr wchar_t kMainClass[] = L"ClipvaneMain";
+constexpr DWORD kMainStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr UINT kAutoRefreshMs = 300000;
+
+int scaled(double units, double scale) {
+    return static_cast<int>(units * scale);
+}
+
+void createSharedGdiObjects() {
+    app.backgroundBrush = CreateSolidBrush(RGB(17, 17, 17));
+    app.fieldBrush = CreateSolidBrush(RGB(32, 32, 32));
+    app.uiFont = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, L"Segoe UI");
+}
+
+void deleteSharedGdiObjects() {
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(app.uiFont), static_cast<HGDIOBJ>(app.backgroundBrush),
+                           static_cast<HGDIOBJ>(app.fieldBrush)}) {
+        if (object) DeleteObject(object);
+    }
+    app.uiFont = nullptr;
+    app.backgroundBrush = nullptr;
+    app.fieldBrush = nullptr;
+}
+
+void registerClass(const wchar_t* name, WNDPROC procedure, LPCWSTR cursor) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = app.instance;
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorW(nullptr, cursor);
+    windowClass.hbrBackground = app.backgroundBrush;
+    windowClass.lpszClassName = name;
+    RegisterClassExW(&windowClass);
+}
+
+void registerWindowClasses() {
+    registerClass(kMainClass, mainProc, IDC_ARROW);
+    registerClass(L"ClipvaneEditor", editorProc, IDC_ARROW);
+    registerClass(L"ClipvaneOverlay", overlayProc, IDC_CROSS);
+}
+
+bool createMainWindow() {
+    UINT dpi = GetDpiForSystem();
+    double scale = dpi / 96.0;
+    RECT frame{0, 0, scaled(380, scale), scaled(440, scale)};
+    AdjustWindowRectExForDpi(&frame, kMainStyle, FALSE, 0, dpi);
+    HWND window = CreateWindowExW(0, kMainClass, L"Clipvane", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                  app.instance, nullptr);
+    app.mainWindow = window;
+    if (!window) return false;
+
+    BOOL dark = TRUE;
+    DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);
+    HRGN outline = CreateRoundRectRgn(0, 0, scaled(380, scale) + 1, scaled(440, scale) + 1, scaled(36, scale),
+                                      scaled(36, scale));
+    SetWindowRgn(window, outline, TRUE);  // the window owns the region from here on
+    return true;
+}
+
+void addTrayIcon() {
+    NOTIFYICONDATAW& icon = app.trayIcon;
+    icon = NOTIFYICONDATAW{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = app.mainWindow;
+    icon.uID = 1;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.uCallbackMessage = WM_TRAY_NOTIFY;
+    icon.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wcsncpy(icon.szTip, L"Clipvane • Ctrl+Shift+S — область", std::size(icon.szTip) - 1);
+    Shell_NotifyIconW(NIM_ADD, &icon);
+}
+
+void registerHotKeys() {
+    bool region = RegisterHotKey(app.mainWindow, HOTKEY_REGION, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S');
+    bool full = RegisterHotKey(app.mainWindow, HOTKEY_FULLSCREEN, MOD_NOREPEAT, VK_SNAPSHOT);
+    setStatus(region && full ? L"Ctrl+Shift+S — область • Print Screen — весь экран"
+                             : L"Часть горячих клавиш занята. Используйте кнопки");
+}
+
+void startLibraries() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&app.gdiplusToken, &input, nullptr);
+}
+
+void stopLibraries() {
+    if (app.gdiplusToken) Gdiplus::GdiplusShutdown(app.gdiplusToken);
+    app.gdiplusToken = 0;
+    CoUninitialize();
+}
+
+void showRunningInstance() {
+    HWND running = FindWindowW(kMainClass, nullptr);
+    ShowWindow(running, SW_SHOW);
+    SetForegroundWindow(running);
+}
+
+}  // namespace
+
+bool startShell(HINSTANCE instance) {
+    app.instance = instance;
+    startLibraries();
+    createSharedGdiObjects();
+    loadSettings();
+    app.profile = nlohmann::json::object();
+    registerWindowClasses();
+    if (!createMainWindow()) {
+        stopShell();
+        return false;
+    }
+    addTrayIcon();
+    registerHotKeys();
+    ShowWindow(app.mainWindow, SW_SHOW);
+    UpdateWindow(app.mainWindow);
+    SetTimer(app.mainWindow, TIMER_AUTO_REFRESH, kAutoRefreshMs, nullptr);
+    if (!app.token.empty()) PostMessageW(app.mainWindow, WM_COMMAND, 103 /* ID_REFRESH */, 0);
+    return true;
+}
+
+void runMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        HWND editor = editorState.editorWindow;
+        if (editor && IsDialogMessageW(editor, &message)) continue;
+        if (app.mainWindow && IsDialogMessageW(app.mainWindow, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void stopShell() {
+    if (app.workerThread.joinable()) app.workerThread.join();
+    app.screenImage.reset();
+    editorState.baseImage.reset();
+    deleteSharedGdiObjects();
+    stopLibraries();
+}
+
+int runClipvane(HINSTANCE instance) {
+    UniqueHandle mutex(CreateMutexW(nullptr, TRUE, kInstanceMutex));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        showRunningInstance();
+        return 0;
+    }
+    // Without a main window nothing could ever be shown, and the mutex would
+    // keep every later start from showing anything either: end instead.
+    if (!startShell(instance)) {
+        ReleaseMutex(mutex.get());
+        return 1;
+    }
+    runMessageLoop();
+    stopShell();
+    ReleaseMutex(mutex.get());
+    return 0;
+}

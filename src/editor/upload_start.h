@@ -1,0 +1,3 @@
+#pragma once
+// "Загрузить ↑": checks the link and the size limit, then starts the upload.
+void uploadImage();
