@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/app_state.h"
+#include "app/pages.h"
 #include "app/win_handles.h"
 #include "editor/editor_state.h"
 
@@ -16,15 +17,7 @@ void onDestroy(HWND window) {
 
 void onPaint(HWND window) {
     PaintScope paint(window);
-    RECT client;
-    GetClientRect(window, &client);
-    FillRect(paint.dc(), &client, app.backgroundBrush);
-    SetBkMode(paint.dc(), TRANSPARENT);
-    SetTextColor(paint.dc(), RGB(143, 143, 143));
-    HGDIOBJ old = SelectObject(paint.dc(), app.uiFont);
-    RECT line{24, 355, client.right - 24, 380};
-    DrawTextW(paint.dc(), app.statusLine.c_str(), -1, &line, DT_LEFT | DT_SINGLELINE);
-    SelectObject(paint.dc(), old);
+    paintMainWindow(window, paint.dc());
 }
 
 }  // namespace
