@@ -9,7 +9,6 @@ function(clipvane_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} clipvane_options gmock gtest_main)
   if(WIN32)
-    target_link_options(${name} PRIVATE -municode)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
       FIXTURES_REQUIRED wine_prefix

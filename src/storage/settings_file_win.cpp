@@ -31,6 +31,10 @@ std::wstring settingsPathForUser() {
 }
 
 bool moveReplacing(const std::wstring& from, const std::wstring& to) {
+    // Windows refuses to replace a read-only file; some emulations do not,
+    // so the rule is kept here explicitly: the user's protection wins.
+    DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
