@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/command_ids.h"
+#include "app/startup.h"
+#include "app/win_handles.h"
+#include "storage/settings.h"
+#include "storage/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Build paths arrive as Unix paths; Wine shows the Unix root as drive Z:.
+std::wstring windowsPath(const char* unixPath) {
+    return L"Z:" + toWide(unixPath);
+}
+
+struct Process {
+    PROCESS_INFORMATION info{};
+    ~Process() {
+        if (info.hProcess) {
+            if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 9);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+    DWORD waitForExit(DWORD milliseconds) {
+        if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(info.hProcess, &code);
+        return code;
+    }
+};
+
+bool start(Process& process, std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process.info) != 0;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+HWND runningMainWindow() {
+    return FindWindowW(L"ClipvaneMain", nullptr);
+}
+
+// The real start-up in this process, ended the way the tray's exit ends it.
+class InProcessShell : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        stopShell();
+        app.mainWindow = nullptr;
+    }
+};
+
+TEST_F(InProcessShell, NormalStartShowsTheHotKeySummaryAndPostsNoRefreshWhenUnlinked) {
+    fs::path settings = fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
+    fs::remove(settings);
+    ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(app.statusLine, L"Ctrl+Shift+S — область • Print Screen — весь экран");
+    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+    EXPECT_TRUE(app.profile.is_object());
+
+    RECT client;
+    GetClientRect(app.mainWindow, &client);
+    double scale = GetDpiForWindow(app.mainWindow) / 96.0;
+    EXPECT_EQ(client.right, static_cast<int>(380 * scale));
+    EXPECT_EQ(client.bottom, static_cast<int>(440 * scale));
+
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, app.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+}
+
+TEST_F(InProcessShell, LinkedStartPostsExactlyOneRefresh) {
+    fs::path settings = fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
+    app.settingsPath = settings.wstring();
+    app.settingsDoc = nlohmann::json::object();
+    ASSERT_TRUE(setToken("token-for-start"));
+    app.token.clear();
+
+    ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(app.token, "token-for-start");
+    int refreshes = 0;
+    MSG message;
+    while (PeekMessageW(&message, app.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
+        if (LOWORD(message.wParam) == ID_REFRESH) ++refreshes;
+    }
+    EXPECT_EQ(refreshes, 1);
+    fs::remove(settings);
+}
+
+TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, L"ClipvaneTestHotKeyHeld"));
+    Process holder;
+    ASSERT_TRUE(start(holder, windowsPath(CLIPVANE_HOTKEY_HOLDER) + L" ClipvaneTestHotKeyHeld"));
+    ASSERT_EQ(WaitForSingleObject(ready.get(), 20000), WAIT_OBJECT_0);
+
+    ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(app.statusLine, L"Часть горячих клавиш занята. Используйте кнопки");
+    // Ctrl+Shift+S is ours now, so nobody else can have it.
+    EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S'));
+}
+
+TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {
+    const std::wstring program = windowsPath(CLIPVANE_EXE);
+    Process first;
+    ASSERT_TRUE(start(first, L"\"" + program + L"\""));
+    ASSERT_TRUE(waitFor([] { return runningMainWindow() != nullptr && IsWindowVisible(runningMainWindow()); }));
+    HWND window = runningMainWindow();
+    ShowWindow(window, SW_HIDE);
+    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); }));
+
+    Process second;
+    ASSERT_TRUE(start(second, L"\"" + program + L"\""));
+    EXPECT_EQ(second.waitForExit(20000), 0u);
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
+    EXPECT_EQ(runningMainWindow(), window);
+
+    PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(first.waitForExit(20000), 0u);
+}
+
+}  // namespace
