@@ -1,6 +1,12 @@
 add_library(clipvane_options INTERFACE)
 target_compile_options(clipvane_options INTERFACE -Wall -Wextra -Wno-missing-field-initializers)
 
+if(CLIPVANE_FUZZ)
+  # Everything the fuzzers link is instrumented for coverage and checked.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(CLIPVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
