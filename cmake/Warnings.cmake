@@ -17,5 +17,5 @@ if(WIN32)
   # an out-of-range index aborts instead of corrupting memory.
   add_compile_definitions(_GLIBCXX_ASSERTIONS UNICODE _UNICODE
     NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00 NTDDI_VERSION=0x0A000006)
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 endif()

@@ -2,11 +2,8 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/command_ids.h"
@@ -14,52 +11,13 @@
 #include "app/win_handles.h"
 #include "storage/settings.h"
 #include "storage/text.h"
+#include "support/win_process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Build paths arrive as Unix paths; Wine shows the Unix root as drive Z:.
-std::wstring windowsPath(const char* unixPath) {
-    return L"Z:" + toWide(unixPath);
-}
-
-struct Process {
-    PROCESS_INFORMATION info{};
-    ~Process() {
-        if (info.hProcess) {
-            if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 9);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-    }
-    DWORD waitForExit(DWORD milliseconds) {
-        if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(info.hProcess, &code);
-        return code;
-    }
-};
-
-bool start(Process& process, std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process.info) != 0;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
-
-HWND runningMainWindow() {
-    return FindWindowW(L"ClipvaneMain", nullptr);
-}
+using namespace testsupport;
 
 // The real start-up in this process, ended the way the tray's exit ends it.
 class InProcessShell : public ::testing::Test {
@@ -113,7 +71,7 @@ TEST_F(InProcessShell, LinkedStartPostsExactlyOneRefresh) {
 TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
     UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, L"ClipvaneTestHotKeyHeld"));
     Process holder;
-    ASSERT_TRUE(start(holder, windowsPath(CLIPVANE_HOTKEY_HOLDER) + L" ClipvaneTestHotKeyHeld"));
+    ASSERT_TRUE(holder.start(windowsPath(CLIPVANE_HOTKEY_HOLDER) + L" ClipvaneTestHotKeyHeld"));
     ASSERT_EQ(WaitForSingleObject(ready.get(), 20000), WAIT_OBJECT_0);
 
     ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
@@ -125,14 +83,14 @@ TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
 TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {
     const std::wstring program = windowsPath(CLIPVANE_EXE);
     Process first;
-    ASSERT_TRUE(start(first, L"\"" + program + L"\""));
+    ASSERT_TRUE(first.start(L"\"" + program + L"\""));
     ASSERT_TRUE(waitFor([] { return runningMainWindow() != nullptr && IsWindowVisible(runningMainWindow()); }));
     HWND window = runningMainWindow();
     ShowWindow(window, SW_HIDE);
     ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); }));
 
     Process second;
-    ASSERT_TRUE(start(second, L"\"" + program + L"\""));
+    ASSERT_TRUE(second.start(L"\"" + program + L"\""));
     EXPECT_EQ(second.waitForExit(20000), 0u);
     EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
     EXPECT_EQ(runningMainWindow(), window);

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/win_process.h"
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+fs::path environmentFolder(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? fs::path(value) : fs::path();
+}
+
+TEST(Installer, InstallsPerUserRunsOnceAndUninstallsKeepingSettings) {
+    const fs::path programs = environmentFolder("LOCALAPPDATA") / "Programs" / "Clipvane";
+    const fs::path shortcut =
+        environmentFolder("APPDATA") / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Clipvane.lnk";
+    const fs::path settings = environmentFolder("LOCALAPPDATA") / "Clipvane" / "settings.json";
+    ASSERT_FALSE(programs.empty());
+
+    Process setup;
+    ASSERT_TRUE(setup.start(L"\"" + windowsPath(CLIPVANE_INSTALLER) + L"\" /S"));
+    ASSERT_EQ(setup.waitForExit(60000), 0u);
+    EXPECT_TRUE(fs::exists(programs / "Clipvane.exe"));
+    EXPECT_TRUE(fs::exists(programs / "uninstall.exe"));
+    EXPECT_TRUE(fs::exists(shortcut));
+
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Clipvane", 0,
+                            KEY_READ, &key),
+              ERROR_SUCCESS);
+    if (key) RegCloseKey(key);
+
+    Process first;
+    ASSERT_TRUE(first.start(L"\"" + (programs / "Clipvane.exe").wstring() + L"\""));
+    ASSERT_TRUE(waitFor([] { return runningMainWindow() != nullptr; }));
+    Process second;
+    ASSERT_TRUE(second.start(L"\"" + (programs / "Clipvane.exe").wstring() + L"\""));
+    EXPECT_EQ(second.waitForExit(20000), 0u);
+    EXPECT_EQ(first.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+
+    fs::create_directories(settings.parent_path());
+    std::ofstream(settings) << R"({"server": "https://keep.example"})";
+
+    // The uninstaller ends the running copy itself, then removes the files.
+    Process uninstall;
+    ASSERT_TRUE(uninstall.start(L"\"" + (programs / "uninstall.exe").wstring() + L"\" /S"));
+    EXPECT_EQ(first.waitForExit(30000), 0u);
+    EXPECT_TRUE(waitFor([&] { return !fs::exists(programs / "Clipvane.exe") && !fs::exists(programs); },
+                        std::chrono::seconds(30)));
+    EXPECT_FALSE(fs::exists(shortcut));
+    EXPECT_TRUE(fs::exists(settings));
+    fs::remove(settings);
+}
+
+}  // namespace
