@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -22,3 +23,17 @@ void runAsync(RequestWork work, RequestDone done);
 
 // The WM_REQUEST_DONE branch of the main window procedure.
 void onRequestDone(LPARAM lParam);
+
+// A worker whose result could not be handed to the main window leaves it
+// here; this ends that request ("Не удалось выполнить запрос") so that busy
+// does not stay set. runAsync calls it first; the main window may call it
+// on its refresh tick and before refusing to exit. Returns whether a
+// request was ended.
+bool collectUndeliveredResult();
+
+// How the worker hands its result to the main window and how a worker
+// thread starts. Empty functions restore the real ones (posting
+// WM_REQUEST_DONE, std::thread); tests replace them.
+using ResultPoster = std::function<bool(RequestResult*)>;
+using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+void setRequestRunnerSeams(ResultPoster poster, ThreadStarter starter);
