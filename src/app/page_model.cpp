@@ -41,7 +41,7 @@ bool isTrue(const json& object, const char* key) {
 std::string textMember(const json& object, const char* key) {
     auto member = object.find(key);
     if (member == object.end() || !member->is_string()) return {};
-    return member->get<std::string>();
+    return displayText(member->get<std::string>());
 }
 
 float quotaFillWidth(std::int64_t used, std::int64_t limit) {
@@ -54,6 +54,15 @@ float quotaFillWidth(std::int64_t used, std::int64_t limit) {
 
 std::string decimal(std::int64_t number) {
     return std::to_string(number);
+}
+
+std::string displayText(std::string text) {
+    if (text.size() <= kDisplayTextBytes) return text;
+    std::size_t end = kDisplayTextBytes;
+    auto continues = [&](std::size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    while (end > 0 && continues(end)) --end;
+    text.resize(end);
+    return text;
 }
 
 int pageIndex(int page) {
@@ -111,7 +120,7 @@ NewsView newsView(const json& news) {
 
 std::string profileHeading(const json& profile) {
     auto name = profile.find("username");
-    if (name != profile.end() && name->is_string()) return name->get<std::string>();
+    if (name != profile.end() && name->is_string()) return displayText(name->get<std::string>());
     return "Привязка профиля";
 }
 

@@ -15,9 +15,15 @@ inline constexpr float kQuotaBarWidth = 332.0f;
 inline constexpr float kTallestBar = 110.0f;
 inline constexpr float kEmptyDayBar = 4.0f;
 inline constexpr float kPageSlide = 12.0f;
+// Site texts longer than this many bytes are cut before drawing: no box of
+// the pages shows more, and laying out a huge text on every frame is slow.
+inline constexpr std::size_t kDisplayTextBytes = 1024;
 
 // Plain decimal, "-" before negative numbers, no grouping.
 std::string decimal(std::int64_t number);
+
+// The text cut to at most kDisplayTextBytes, never inside a UTF-8 sequence.
+std::string displayText(std::string text);
 
 // A page number that can index the pages and their accent colours.
 int pageIndex(int page);

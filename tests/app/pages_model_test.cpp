@@ -225,11 +225,44 @@ TEST(NewsPage, OtherShapesShowTheEmptyState) {
     }
 }
 
-TEST(NewsPage, VeryLongTextsArePassedWhole) {
-    std::string body(200000, 'a');
-    NewsView view = newsView(json::array({{{"title", std::string(10000, 'T')}, {"body", body}}}));
-    EXPECT_EQ(view.title.size(), 10000u);
-    EXPECT_EQ(view.body, body);  // trimming to the box is the painter's job
+TEST(NewsPage, VeryLongTextsAreCutBeforeDrawing) {
+    NewsView view = newsView(json::array({{{"title", std::string(10000, 'T')}, {"body", std::string(200000, 'a')}}}));
+    EXPECT_EQ(view.title, std::string(kDisplayTextBytes, 'T'));
+    EXPECT_EQ(view.body, std::string(kDisplayTextBytes, 'a'));
+}
+
+// Every byte sequence in the text is a whole UTF-8 character.
+bool wholeUtf8(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        auto lead = static_cast<unsigned char>(text[at]);
+        std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        if (length == 0 || at + length > text.size()) return false;
+        at += length;
+    }
+    return true;
+}
+
+TEST(DisplayText, ShortTextsStayWhole) {
+    EXPECT_EQ(displayText(""), "");
+    EXPECT_EQ(displayText("Новость"), "Новость");
+    std::string exact(kDisplayTextBytes, 'x');
+    EXPECT_EQ(displayText(exact), exact);
+}
+
+TEST(DisplayText, CutNeverSplitsACharacter) {
+    // Two-, three- and four-byte characters, shifted so the cut lands on
+    // every position inside one of them.
+    for (const std::string character : {"ж", "↻", "\U0001F600"}) {
+        for (std::size_t shift = 0; shift < 4; ++shift) {
+            std::string text(shift, 'a');
+            while (text.size() < 3 * kDisplayTextBytes) text += character;
+            std::string cut = displayText(text);
+            EXPECT_LE(cut.size(), kDisplayTextBytes);
+            EXPECT_GT(cut.size(), kDisplayTextBytes - character.size());
+            EXPECT_TRUE(wholeUtf8(cut)) << character << " shift " << shift;
+            EXPECT_EQ(text.compare(0, cut.size(), cut), 0);
+        }
+    }
 }
 
 TEST(ProfilePage, HeadingIsTheUserNameWhenKnown) {
@@ -238,8 +271,10 @@ TEST(ProfilePage, HeadingIsTheUserNameWhenKnown) {
     EXPECT_EQ(profileHeading(json{{"username", 12}}), "Привязка профиля");
     EXPECT_EQ(profileHeading(json()), "Привязка профиля");
     EXPECT_EQ(profileHeading(json::array({"username"})), "Привязка профиля");
-    std::string longName(5000, 'x');
-    EXPECT_EQ(profileHeading(json{{"username", longName}}), longName);
+    std::string longName;
+    for (int letter = 0; letter < 3000; ++letter) longName += "Ё";
+    std::string heading = profileHeading(json{{"username", longName}});
+    EXPECT_EQ(heading, longName.substr(0, kDisplayTextBytes));  // two-byte letters cut at an even length
 }
 
 TEST(PageIndex, KeepsAnyNumberInsideThePages) {
