@@ -34,6 +34,7 @@ public:
         root_.reset(openRootHandle());
         if (!root_.get()) return false;
         WinHttpSetTimeouts(root_.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs, timeouts.receiveMs);
+        receiveMs_ = timeouts.receiveMs;
         return true;
     }
 
@@ -45,6 +46,10 @@ public:
         if (!request_.get()) return false;
         DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         WinHttpSetOption(request_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+        // Some WinHTTP builds wait for the response head under a separate,
+        // much longer limit; the receive time-out bounds that wait as well.
+        DWORD headWait = static_cast<DWORD>(receiveMs_);
+        WinHttpSetOption(request_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait);
         return true;
     }
 
@@ -81,6 +86,7 @@ private:
     InternetHandle root_;  // a null handle is never closed
     InternetHandle connection_;
     InternetHandle request_;
+    int receiveMs_ = 0;
 };
 
 }  // namespace
