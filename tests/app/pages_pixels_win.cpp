@@ -1,0 +1,175 @@
+#include "pages_pixels_win.h"
+
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "app/pages.h"
+#include "app/win_handles.h"
+
+namespace pagetest {
+
+namespace {
+
+// A top-down 32-bit DIB selected into a memory DC; `paint` draws into the DC
+// and the pixels are read back.
+Pixels renderInto(HDC compatibleWith, int width, int height, const std::function<void(HDC)>& paint) {
+    MemoryDc dc(CreateCompatibleDC(compatibleWith));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Pixels image;
+    if (!dc || !bitmap || !bits) return image;
+    image.width = width;
+    image.height = height;
+    image.argb.assign(static_cast<std::size_t>(width) * height, kUnpainted);
+    std::memcpy(bits, image.argb.data(), image.argb.size() * sizeof(std::uint32_t));
+
+    HGDIOBJ previous = SelectObject(dc.get(), bitmap.get());
+    paint(dc.get());
+    GdiFlush();
+    std::memcpy(image.argb.data(), bits, image.argb.size() * sizeof(std::uint32_t));
+    SelectObject(dc.get(), previous);
+    // A DIB has no alpha of its own meaning; every painted pixel is opaque.
+    for (std::uint32_t& pixel : image.argb) pixel |= 0xFF000000u;
+    return image;
+}
+
+int channel(std::uint32_t color, int shift) {
+    return static_cast<int>((color >> shift) & 0xFF);
+}
+
+std::optional<CLSID> pngEncoder() {
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    if (size == 0) return std::nullopt;
+    std::vector<std::uint8_t> storage(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(storage.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    for (UINT index = 0; index < count; ++index) {
+        if (std::wcscmp(codecs[index].MimeType, L"image/png") == 0) return codecs[index].Clsid;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Pixels renderWith(int width, int height, const std::function<void(HDC)>& paint) {
+    ScreenDc screen;
+    return renderInto(screen.get(), width, height, paint);
+}
+
+Pixels renderWindow(HWND window, int width, int height) {
+    ScreenDc screen(window);
+    return renderInto(screen.get(), width, height, [&](HDC dc) { paintMainWindow(window, dc); });
+}
+
+Pixels renderAt(int width, int height, float scale) {
+    return renderWith(width, height, [&](HDC dc) { paintMainWindowAt(dc, width, height, scale); });
+}
+
+int channelDistance(std::uint32_t a, std::uint32_t b) {
+    int largest = 0;
+    for (int shift : {0, 8, 16, 24}) largest = std::max(largest, std::abs(channel(a, shift) - channel(b, shift)));
+    return largest;
+}
+
+std::uint32_t blend(std::uint32_t color, std::uint32_t ground, float alpha) {
+    std::uint32_t mixed = 0xFF000000u;
+    for (int shift : {0, 8, 16}) {
+        float value = channel(ground, shift) + (channel(color, shift) - channel(ground, shift)) * alpha;
+        mixed |= static_cast<std::uint32_t>(std::lround(value)) << shift;
+    }
+    return mixed;
+}
+
+RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin) {
+    auto cut = [](long value, int limit) { return std::clamp<long>(value, 0, limit); };
+    RECT rect;
+    rect.left = cut(std::lround(std::floor(box.x * scale)) - margin, image.width);
+    rect.top = cut(std::lround(std::floor(box.y * scale)) - margin, image.height);
+    rect.right = cut(std::lround(std::ceil((box.x + box.width) * scale)) + margin, image.width);
+    rect.bottom = cut(std::lround(std::ceil((box.y + box.height) * scale)) + margin, image.height);
+    return rect;
+}
+
+std::uint32_t strongestPixel(const Pixels& image, const RECT& area, std::uint32_t ground) {
+    std::uint32_t strongest = ground;
+    int distance = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            int here = channelDistance(image.at(x, y), ground);
+            if (here > distance) {
+                distance = here;
+                strongest = image.at(x, y);
+            }
+        }
+    }
+    return strongest;
+}
+
+Difference compareImages(const Pixels& actual, const Pixels& expected, int tolerance,
+                         const std::vector<RECT>& ignored) {
+    Difference result;
+    if (actual.width != expected.width || actual.height != expected.height) {
+        result.differing = std::max(actual.width * actual.height, expected.width * expected.height);
+        result.largest = 255;
+        return result;
+    }
+    auto skipped = [&](int x, int y) {
+        return std::any_of(ignored.begin(), ignored.end(), [&](const RECT& rect) {
+            return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+        });
+    };
+    for (int y = 0; y < actual.height; ++y) {
+        for (int x = 0; x < actual.width; ++x) {
+            if (skipped(x, y)) continue;
+            int distance = channelDistance(actual.at(x, y), expected.at(x, y));
+            result.largest = std::max(result.largest, distance);
+            if (distance > tolerance) ++result.differing;
+        }
+    }
+    return result;
+}
+
+bool savePng(const Pixels& image, const std::wstring& path) {
+    auto encoder = pngEncoder();
+    if (!encoder || image.argb.empty()) return false;
+    Gdiplus::Bitmap bitmap(image.width, image.height, image.width * 4, PixelFormat32bppARGB,
+                           reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(image.argb.data())));
+    return bitmap.Save(path.c_str(), &*encoder, nullptr) == Gdiplus::Ok;
+}
+
+std::optional<Pixels> loadPng(const std::wstring& path) {
+    Gdiplus::Bitmap bitmap(path.c_str());
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return std::nullopt;
+    Pixels image;
+    image.width = static_cast<int>(bitmap.GetWidth());
+    image.height = static_cast<int>(bitmap.GetHeight());
+    image.argb.resize(static_cast<std::size_t>(image.width) * image.height);
+    Gdiplus::Rect all(0, 0, image.width, image.height);
+    Gdiplus::BitmapData data{};
+    data.Width = image.width;
+    data.Height = image.height;
+    data.Stride = image.width * 4;
+    data.PixelFormat = PixelFormat32bppARGB;
+    data.Scan0 = image.argb.data();
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
+                        &data) != Gdiplus::Ok) {
+        return std::nullopt;
+    }
+    bitmap.UnlockBits(&data);
+    return image;
+}
+
+}  // namespace pagetest
