@@ -75,6 +75,7 @@ TEST(QuotaPage, NegativeValuesNeverDrawABarOutsideTheTrack) {
     QuotaView negativeUsed = quotaView(json{{"used", -5}, {"limit", 30}}, true);
     EXPECT_EQ(negativeUsed.usedText, "-5");
     EXPECT_FALSE(negativeUsed.showFill);
+    EXPECT_EQ(negativeUsed.fillWidth, 0.0f);
     EXPECT_EQ(negativeUsed.caption, "Ещё 35 загрузок • сброс в 00:00 UTC");
 
     QuotaView negativeLimit = quotaView(json{{"used", 4}, {"limit", -10}}, true);
