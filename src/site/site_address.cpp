@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "site/site_api.h"
+
 namespace {
 
 constexpr std::string_view kScheme = "https://";
@@ -51,4 +53,9 @@ std::optional<SiteOrigin> parseSiteAddress(std::string_view address) {
     if (authority.empty() || authority.find_first_of(" \t\r\n\\") != std::string_view::npos) return std::nullopt;
     origin.host = std::string(authority);
     return origin;
+}
+
+std::optional<std::string> accountPageUrl(const std::string& siteAddress) {
+    if (siteAddress.rfind(kScheme, 0) != 0) return std::nullopt;
+    return siteAddress + site_api::kAccountPagePath;
 }

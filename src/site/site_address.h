@@ -22,3 +22,7 @@ Text withoutTrailingSlashes(Text address) {
     while (!address.empty() && address.back() == '/') address.pop_back();
     return address;
 }
+
+// The account page of a stored site address: nothing unless the address
+// begins with exactly "https://" (capital letters included).
+std::optional<std::string> accountPageUrl(const std::string& siteAddress);

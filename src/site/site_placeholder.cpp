@@ -1,9 +1,4 @@
-// Temporary: replaced by the site client.
+// Temporary: replaced once the editor's PNG export is in.
 #include "app/app_state.h"
 #include "editor/upload_start.h"
-#include "site/account.h"
-void refresh() { setStatus(L"Связь с сайтом ещё не подключена"); }
-void linkDevice() { refresh(); }
-void unlinkDevice() { refresh(); }
-void openAccountPage() {}
-void uploadImage() { refresh(); }
+void uploadImage() { setStatus(L"Загрузка ещё не подключена"); }
