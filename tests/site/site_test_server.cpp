@@ -48,7 +48,7 @@ void echo(const httplib::Request& request, httplib::Response& response) {
         {"userAgent", headerOrNone(request, "User-Agent")},
         {"bodySize", request.body.size()},
         {"bodyHead", std::vector<unsigned char>(request.body.begin(),
-                                                request.body.begin() + std::min<size_t>(request.body.size(), 16))},
+                                                request.body.begin() + std::min<size_t>(request.body.size(), 64))},
     };
     response.set_content(answer.dump(), "application/json");
 }
@@ -70,6 +70,11 @@ void silent(const httplib::Request&, httplib::Response& response) {
 void addRoutes(httplib::Server& server) {
     server.Get("/echo", echo);
     server.Post("/echo", echo);
+    // The site's own paths answer with the echo, so callers see what they sent.
+    server.Get("/api/notifications", echo);
+    server.Get("/api/me", echo);
+    server.Post("/api/link/redeem", echo);
+    server.Post("/api/shots", echo);
     server.Get(R"(/size/(\d+))", sized);
     server.Get("/silent", silent);
     server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
