@@ -1,0 +1,39 @@
+#pragma once
+// Shapes derived from a mark's points, shared by the painter and the tests.
+
+#include <array>
+#include <optional>
+
+#include "editor/annotation.h"
+
+struct MarkBox {
+    float left = 0.0f;
+    float top = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+};
+
+// The box spanned by the two points, whichever way the drag went.
+MarkBox normalisedBox(const Annotation& mark);
+
+float arrowHeadLength(float thickness);
+// Tip first, then the two back corners.
+std::array<MarkPoint, 3> arrowHead(const Annotation& mark);
+
+float textFontSize(float thickness);
+
+// Mosaic cells are at least 14 image pixels on a side and stretch to fill
+// the box; a box thinner than 2 pixels has none.
+struct MosaicGrid {
+    int columns = 0;
+    int rows = 0;
+};
+std::optional<MosaicGrid> mosaicGrid(const MarkBox& box);
+
+// The pixel span [first, last) of cell `index` out of `count` over the
+// pixels [start, start + length) of one axis.
+struct CellSpan {
+    int first = 0;
+    int last = 0;
+};
+CellSpan cellSpan(int start, int length, int count, int index);
