@@ -18,14 +18,14 @@ using Gdiplus::Graphics;
 constexpr Gdiplus::ARGB kSeparatorColor = 0xFF222222;
 
 void drawHeader(Graphics& graphics) {
-    drawText(graphics, L"Clipvane", 24, 17, 190, 32, 23, textColor, Gdiplus::FontStyleBold);
-    drawText(graphics, L"Снимок. Пометка. Ссылка.", 25, 48, 330, 20, 11, mutedColor, Gdiplus::FontStyleRegular);
+    drawBoxedText(graphics, L"Clipvane", {24, 17, 190, 32, 23, textColor, Gdiplus::FontStyleBold});
+    drawBoxedText(graphics, L"Снимок. Пометка. Ссылка.", {25, 48, 330, 20, 11, mutedColor});
     Gdiplus::Pen separator(Color(kSeparatorColor), 1.0f);
     graphics.DrawLine(&separator, 24.0f, 126.0f, 356.0f, 126.0f);
 }
 
 void drawStatusLine(Graphics& graphics) {
-    drawText(graphics, app.statusLine, 24, 355, 332, 25, 11, mutedColor, Gdiplus::FontStyleRegular);
+    drawBoxedText(graphics, app.statusLine, {24, 355, 332, 25, 11, mutedColor});
 }
 
 // The current page, unscaled and on a transparent ground, so that it can be

@@ -26,6 +26,10 @@ struct ReferenceCase {
     std::vector<UnitBox> ignored;
 };
 
+void PrintTo(const ReferenceCase& reference, std::ostream* out) {
+    *out << reference.name;
+}
+
 std::wstring underWine(const char* unixPath) {
     return L"Z:" + toWide(unixPath);
 }
