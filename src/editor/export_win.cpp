@@ -1,0 +1,162 @@
+#include "editor/export.h"
+
+#include <cwchar>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "app/app_state.h"
+#include "editor/annotation_draw.h"
+#include "editor/dib_block.h"
+#include "editor/editor_state.h"
+#include "editor/global_memory_win.h"
+
+using namespace Gdiplus;
+
+SaveDialogFunction showSaveDialog = GetSaveFileNameW;
+
+namespace {
+
+struct StreamRelease {
+    void operator()(IStream* stream) const { stream->Release(); }
+};
+using StreamHolder = std::unique_ptr<IStream, StreamRelease>;
+
+// BitmapLockBits / BitmapUnlockBits pair for reading the whole bitmap.
+class ReadLock {
+public:
+    explicit ReadLock(Bitmap& bitmap) : bitmap_(bitmap) {
+        Rect whole(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
+        locked_ = bitmap.LockBits(&whole, ImageLockModeRead, PixelFormat32bppARGB, &data_) == Ok;
+    }
+    ~ReadLock() {
+        if (locked_) bitmap_.UnlockBits(&data_);
+    }
+    ReadLock(const ReadLock&) = delete;
+    ReadLock& operator=(const ReadLock&) = delete;
+    bool locked() const { return locked_; }
+    const BitmapData& data() const { return data_; }
+
+private:
+    Bitmap& bitmap_;
+    BitmapData data_{};
+    bool locked_ = false;
+};
+
+struct DibBlock {
+    bool readable = false;  // the picture's bits could be locked
+    GlobalMemory memory;    // empty when memory ran out
+};
+
+// The whole picture as one CF_DIB block.
+DibBlock dibBlockOf(Bitmap& picture) {
+    DibBlock block;
+    ReadLock lock(picture);
+    block.readable = lock.locked();
+    if (!block.readable) return block;
+    int width = static_cast<int>(lock.data().Width), height = static_cast<int>(lock.data().Height);
+    std::size_t size = dibBlockSize(width, height);
+    GlobalMemory memory(size ? GlobalAlloc(GMEM_MOVEABLE, size) : nullptr);
+    if (!memory) return block;
+    {
+        GlobalLockScope bytes(memory.get());
+        if (!bytes.bytes()) return block;
+        writeDibBlock(static_cast<std::uint8_t*>(bytes.bytes()), width, height,
+                      static_cast<const std::uint8_t*>(lock.data().Scan0), lock.data().Stride);
+    }
+    block.memory = std::move(memory);
+    return block;
+}
+
+bool placeOnClipboard(GlobalMemory& block) {
+    if (!block || !OpenClipboard(editorState.editorWindow)) return false;
+    EmptyClipboard();
+    bool taken = SetClipboardData(CF_DIB, block.get()) != nullptr;
+    if (taken) block.release();  // the clipboard owns it now
+    CloseClipboard();
+    return taken;
+}
+
+}  // namespace
+
+std::unique_ptr<Bitmap> flattenImage() {
+    Bitmap* base = editorState.baseImage.get();
+    if (!base) return nullptr;
+    INT width = static_cast<INT>(base->GetWidth()), height = static_cast<INT>(base->GetHeight());
+    auto picture = std::make_unique<Bitmap>(width, height, PixelFormat32bppARGB);
+    if (picture->GetLastStatus() != Ok) throw std::runtime_error("Недостаточно памяти");
+    Graphics graphics(picture.get());
+    graphics.Clear(Color(0xFFFFFFFF));
+    graphics.DrawImage(base, 0, 0, width, height);
+    graphics.SetSmoothingMode(SmoothingModeAntiAlias);
+    for (const Annotation& mark : editorState.annotations) drawAnnotation(graphics, mark);
+    return picture;
+}
+
+CLSID findPngEncoder() {
+    UINT count = 0, bytes = 0;
+    GetImageEncodersSize(&count, &bytes);
+    if (count == 0 || bytes == 0) throw std::runtime_error("PNG codec unavailable");
+    std::vector<unsigned char> buffer(bytes, 0);
+    auto* encoders = reinterpret_cast<ImageCodecInfo*>(buffer.data());
+    if (GetImageEncoders(count, bytes, encoders) != Ok) throw std::runtime_error("PNG codec unavailable");
+    for (UINT i = 0; i < count; ++i) {
+        if (encoders[i].MimeType && std::wcscmp(encoders[i].MimeType, L"image/png") == 0) return encoders[i].Clsid;
+    }
+    throw std::runtime_error("PNG codec unavailable");
+}
+
+std::string encodePng(Bitmap& bitmap) {
+    IStream* created = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &created))) throw std::runtime_error("Недостаточно памяти");
+    StreamHolder stream(created);
+    CLSID encoder = findPngEncoder();
+    if (bitmap.Save(stream.get(), &encoder, nullptr) != Ok) throw std::runtime_error("Не удалось создать PNG");
+
+    STATSTG status{};
+    HGLOBAL memory = nullptr;
+    if (FAILED(stream->Stat(&status, STATFLAG_NONAME)) || FAILED(GetHGlobalFromStream(stream.get(), &memory))) {
+        throw std::runtime_error("Не удалось создать PNG");
+    }
+    GlobalLockScope bytes(memory);
+    if (!bytes.bytes()) throw std::runtime_error("Не удалось создать PNG");
+    return std::string(static_cast<const char*>(bytes.bytes()), static_cast<std::size_t>(status.cbSize.QuadPart));
+}
+
+std::string flattenedPng() {
+    auto picture = flattenImage();
+    if (!picture) throw std::runtime_error("Нет снимка для загрузки");
+    return encodePng(*picture);
+}
+
+void saveAsPng() {
+    if (!editorState.baseImage) {
+        setStatus(kNoImageToSave);
+        return;
+    }
+    wchar_t path[MAX_PATH] = L"Clipvane.png";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = editorState.editorWindow;
+    dialog.lpstrFilter = L"PNG изображение\0*.png\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"png";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    if (!showSaveDialog(&dialog)) return;
+
+    auto picture = flattenImage();
+    CLSID encoder = findPngEncoder();
+    bool saved = picture->Save(path, &encoder, nullptr) == Ok;
+    setStatus(saved ? L"Снимок сохранён" : L"Не удалось сохранить снимок");
+}
+
+void copyImageToClipboard() {
+    if (!editorState.baseImage) {
+        setStatus(kNoImageToCopy);
+        return;
+    }
+    DibBlock block = dibBlockOf(*flattenImage());  // the flattened copy dies here, before the clipboard wait
+    if (!block.readable) return;  // nothing to copy, and nothing to say
+    setStatus(placeOnClipboard(block.memory) ? L"Изображение скопировано" : L"Буфер занят. Повторите копирование");
+}
