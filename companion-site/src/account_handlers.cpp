@@ -1,0 +1,122 @@
+// The account pages: sign-in, the overview, and the forms on it. Every form
+// carries a token bound to the session (or, before sign-in, to a cookie), and
+// every cookie is HttpOnly, Secure and SameSite=Strict.
+
+#include "accounts.h"
+#include "account_view.h"
+#include "forms.h"
+#include "html.h"
+#include "link_code.h"
+#include "messages.h"
+#include "quota.h"
+#include "secrets.h"
+#include "site.h"
+
+namespace site {
+namespace {
+
+std::string cookieHeader(const char* name, const std::string& value, std::int64_t maxAge) {
+    return std::string(name) + "=" + value + "; Path=/; Max-Age=" + std::to_string(maxAge) +
+           "; HttpOnly; Secure; SameSite=Strict";
+}
+
+std::string cookieOf(const SiteRequest& request, const char* name) {
+    const auto cookies = parseCookies(request.header("cookie"));
+    const auto found = cookies.find(name);
+    return found != cookies.end() && looksLikeSecret(found->second) ? found->second : std::string();
+}
+
+std::string field(const std::map<std::string, std::string>& fields, const char* name) {
+    const auto found = fields.find(name);
+    return found == fields.end() ? std::string() : found->second;
+}
+
+SiteResponse staleForm() {
+    return messagePage(403, messages::kStaleForm, "Откройте личный кабинет заново и повторите действие.");
+}
+
+}  // namespace
+
+std::optional<Session> Site::currentSession(const SiteRequest& request) {
+    const std::string secret = cookieOf(request, kSessionCookie);
+    if (secret.empty()) return std::nullopt;
+    return store_.session(sha256Hex(secret), clock_());
+}
+
+// The session of a form post whose token matches; nothing otherwise.
+std::optional<Session> Site::formSession(const SiteRequest& request, std::map<std::string, std::string>& fields) {
+    fields = parseForm(request.body);
+    auto session = currentSession(request);
+    if (!session || !constantTimeEqual(field(fields, "form"), session->formToken)) return std::nullopt;
+    return session;
+}
+
+SiteResponse Site::signInPage(const SiteRequest& request, int status, const char* error, const std::string& userName) {
+    std::string formToken = cookieOf(request, kSignInCookie);
+    if (formToken.empty()) formToken = newSecret();
+    SiteResponse response = htmlResponse(status, renderSignInPage(formToken, error, userName));
+    return response.with("Set-Cookie", cookieHeader(kSignInCookie, formToken, kSessionLifetimeSeconds));
+}
+
+SiteResponse Site::accountPage(const SiteRequest& request) {
+    const auto session = currentSession(request);
+    if (!session) return signInPage(request, 200, "", "");
+    const std::int64_t now = clock_();
+    const User& user = session->user;
+    AccountView view{user.name,
+                     user.pro,
+                     publicUrl_,
+                     formatLinkCode(issueLinkCode(store_, user.id, now)),
+                     now + kLinkCodeLifetimeSeconds,
+                     store_.uploadsOn(user.id, utcDay(now)),
+                     dailyLimit(user.pro),
+                     store_.shotsOf(user.id),
+                     store_.devicesOf(user.id),
+                     session->formToken};
+    return htmlResponse(200, renderAccountPage(view));
+}
+
+SiteResponse Site::signIn(const SiteRequest& request) {
+    const auto fields = parseForm(request.body);
+    const std::string userName = field(fields, "user");
+    const std::string formToken = cookieOf(request, kSignInCookie);
+    if (formToken.empty() || !constantTimeEqual(field(fields, "form"), formToken)) return staleForm();
+    if (!signInAttempts_.allow(request.remoteAddress, clock_()))
+        return signInPage(request, 429, messages::kTooManyAttempts, userName);
+    const auto user = checkPassword(store_, userName, field(fields, "password"));
+    if (!user) return signInPage(request, 401, messages::kWrongPassword, userName);
+
+    const std::string secret = newSecret();
+    store_.addSession(sha256Hex(secret), user->id, newSecret(), clock_() + kSessionLifetimeSeconds);
+    return redirect("/account")
+        .with("Set-Cookie", cookieHeader(kSessionCookie, secret, kSessionLifetimeSeconds))
+        .with("Set-Cookie", cookieHeader(kSignInCookie, "", 0));
+}
+
+SiteResponse Site::signOut(const SiteRequest& request) {
+    std::map<std::string, std::string> fields;
+    if (!formSession(request, fields)) return staleForm();
+    store_.deleteSession(sha256Hex(cookieOf(request, kSessionCookie)));
+    return redirect("/account").with("Set-Cookie", cookieHeader(kSessionCookie, "", 0));
+}
+
+SiteResponse Site::deleteShot(const SiteRequest& request) {
+    std::map<std::string, std::string> fields;
+    const auto session = formSession(request, fields);
+    if (!session) return staleForm();
+    const std::string id = field(fields, "shot");
+    if (isShotId(id) && store_.deleteShot(session->user.id, id)) files_.remove(id);
+    return redirect("/account");
+}
+
+SiteResponse Site::revokeDevice(const SiteRequest& request) {
+    std::map<std::string, std::string> fields;
+    const auto session = formSession(request, fields);
+    if (!session) return staleForm();
+    const std::string device = field(fields, "device");
+    if (!device.empty() && device.size() <= 18 && device.find_first_not_of("0123456789") == std::string::npos)
+        store_.revokeDevice(session->user.id, std::stoll(device));
+    return redirect("/account");
+}
+
+}  // namespace site

@@ -1,0 +1,99 @@
+#include "account_view.h"
+
+#include <algorithm>
+
+#include "html.h"
+
+namespace site {
+namespace {
+
+std::string hiddenField(const char* name, const std::string& value) {
+    return "<input type=\"hidden\" name=\"" + std::string(name) + "\" value=\"" + escapeHtml(value) + "\">";
+}
+
+// A one-button form that posts `name`=`value` with the form token.
+std::string actionButton(const char* action, const char* name, const std::string& value, const std::string& formToken,
+                         const char* label) {
+    return "<form class=\"inline\" method=\"post\" action=\"" + std::string(action) + "\">" +
+           hiddenField("form", formToken) + hiddenField(name, value) + "<button class=\"quiet\" type=\"submit\">" +
+           label + "</button></form>";
+}
+
+std::string sizeText(std::int64_t bytes) {
+    if (bytes < 1024 * 1024) return std::to_string(std::max<std::int64_t>(1, bytes / 1024)) + " КБ";
+    const std::int64_t tenths = bytes * 10 / (1024 * 1024);
+    return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " МБ";
+}
+
+std::string headerSection(const AccountView& view) {
+    return "<div class=\"head\"><div><h1>Личный кабинет</h1><p class=\"muted\">" + escapeHtml(view.userName) +
+           (view.pro ? "<span class=\"badge pro\">PRO</span>" : "<span class=\"badge\">FREE</span>") +
+           "</p></div><form method=\"post\" action=\"/account/sign-out\">" + hiddenField("form", view.formToken) +
+           "<button class=\"quiet\" type=\"submit\">Выйти</button></form></div>";
+}
+
+std::string linkSection(const AccountView& view) {
+    return "<section class=\"box\"><h2>Код привязки</h2><div class=\"code\">" + escapeHtml(view.linkCode) +
+           "</div><p>В Clipvane откройте страницу «Профиль», введите адрес сайта <b>" + escapeHtml(view.siteAddress) +
+           "</b> и этот код, затем нажмите «Привязать».</p><p class=\"muted\">Код действует один раз, до " +
+           formatUtcTime(view.linkCodeExpiresAt) + ". Обновите страницу, чтобы получить новый.</p></section>";
+}
+
+std::string quotaSection(const AccountView& view) {
+    const int percent = view.limit > 0 ? std::clamp(view.used * 100 / view.limit, 0, 100) : 100;
+    return "<section class=\"box\"><h2>Загрузки сегодня</h2><p>" + std::to_string(view.used) + " из " +
+           std::to_string(view.limit) + "</p><div class=\"bar\"><span style=\"width:" + std::to_string(percent) +
+           "%\"></span></div><p class=\"muted\" style=\"margin-top:10px\">День считается по UTC, лимит обновится в "
+           "00:00 UTC.</p></section>";
+}
+
+std::string shotsSection(const AccountView& view) {
+    std::string html = "<section class=\"box\"><h2>Снимки</h2>";
+    if (view.shots.empty()) return html + "<p class=\"muted\">Загруженных снимков пока нет.</p></section>";
+    html += "<ul class=\"rows\">";
+    for (const Shot& shot : view.shots) {
+        const std::string url = view.siteAddress + "/s/" + shot.id;
+        html += "<li><div class=\"what\"><a href=\"" + escapeHtml(url) + "\">" + escapeHtml(url) +
+                "</a><br><span class=\"muted\">" + sizeText(shot.size) + " • доступен до " +
+                formatUtcTime(shot.expiresAt) + "</span></div>" +
+                actionButton("/account/shots/delete", "shot", shot.id, view.formToken, "Удалить") + "</li>";
+    }
+    return html + "</ul></section>";
+}
+
+std::string devicesSection(const AccountView& view) {
+    std::string html = "<section class=\"box\"><h2>Привязанные устройства</h2>";
+    if (view.devices.empty()) return html + "<p class=\"muted\">Ни одно устройство не привязано.</p></section>";
+    html += "<ul class=\"rows\">";
+    for (const Device& device : view.devices) {
+        html += "<li><div class=\"what\">Устройство №" + std::to_string(device.id) + "<br><span class=\"muted\">привязано " +
+                formatUtcTime(device.linkedAt) + " • активно " + formatUtcTime(device.lastSeenAt) + "</span></div>" +
+                actionButton("/account/devices/revoke", "device", std::to_string(device.id), view.formToken,
+                             "Отвязать") +
+                "</li>";
+    }
+    return html + "</ul></section>";
+}
+
+}  // namespace
+
+std::string renderAccountPage(const AccountView& view) {
+    return htmlPage("Личный кабинет", headerSection(view) + linkSection(view) + quotaSection(view) +
+                                          shotsSection(view) + devicesSection(view));
+}
+
+std::string renderSignInPage(const std::string& formToken, const std::string& error, const std::string& userName) {
+    std::string content = "<div class=\"signin\"><div class=\"box\"><h1>Вход</h1><p class=\"muted\">Личный кабинет "
+                          "Clipvane</p><form method=\"post\" action=\"/account/sign-in\">" +
+                          hiddenField("form", formToken) +
+                          "<label for=\"user\">Имя пользователя</label><input type=\"text\" id=\"user\" name=\"user\" "
+                          "autocomplete=\"username\" required value=\"" +
+                          escapeHtml(userName) +
+                          "\"><label for=\"password\">Пароль</label><input type=\"password\" id=\"password\" "
+                          "name=\"password\" autocomplete=\"current-password\" required>";
+    if (!error.empty()) content += "<p class=\"error\">" + escapeHtml(error) + "</p>";
+    content += "<button type=\"submit\">Войти</button></form></div></div>";
+    return htmlPage("Вход", content);
+}
+
+}  // namespace site

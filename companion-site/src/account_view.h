@@ -1,0 +1,30 @@
+#pragma once
+// The account pages as HTML, from plain values.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store.h"
+
+namespace site {
+
+struct AccountView {
+    std::string userName;
+    bool pro = false;
+    std::string siteAddress;
+    std::string linkCode;  // as shown, "ABCD-EFGH"
+    std::int64_t linkCodeExpiresAt = 0;
+    int used = 0;
+    int limit = 0;
+    std::vector<Shot> shots;
+    std::vector<Device> devices;
+    std::string formToken;
+};
+
+std::string renderAccountPage(const AccountView& view);
+
+// `error` may be empty; `userName` refills the field after a failed try.
+std::string renderSignInPage(const std::string& formToken, const std::string& error, const std::string& userName);
+
+}  // namespace site

@@ -1,0 +1,32 @@
+#pragma once
+// People and their passwords, and the link codes they hand to a device.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "store.h"
+
+namespace site {
+
+// PBKDF2-HMAC-SHA256; each user row keeps the count it was hashed with.
+inline constexpr int kPasswordIterations = 600000;
+inline constexpr std::size_t kMaxPasswordBytes = 1024;
+
+// 1 to 32 characters: Latin letters, digits, ".", "_" and "-".
+bool isValidUserName(const std::string& name);
+
+// Throws a plain-English runtime error for a bad or taken name.
+std::int64_t createUser(Store& store, const std::string& name, const std::string& password, bool pro,
+                        std::int64_t now, int iterations = kPasswordIterations);
+
+// Costs the same time whether or not the name exists.
+std::optional<User> checkPassword(Store& store, const std::string& name, const std::string& password);
+
+// 16 characters from an alphabet without look-alikes.
+std::string generatePassword();
+
+// A new code for the user, valid for 10 minutes; only its hash is stored.
+std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now);
+
+}  // namespace site

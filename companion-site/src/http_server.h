@@ -1,0 +1,31 @@
+#pragma once
+// The HTTPS server around a Site: TLS, threads, body caps, the request log
+// and a clean stop on SIGTERM.
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+#include "command_line.h"
+
+namespace site {
+
+struct ServeOptions {
+    ListenAddress listen{"127.0.0.1", 8443};
+    std::filesystem::path data;
+    std::string certificate;
+    std::string key;
+    std::string publicUrl;  // empty: https://localhost:<port>
+    int threads = 64;
+    int sweepSeconds = 60;
+};
+
+// Runs until SIGTERM or SIGINT; prints "listening on https://..." once the
+// port is open. Gives the process exit code.
+int serve(const ServeOptions& options, std::ostream& out, std::ostream& err);
+
+// The folder layout of the data directory.
+std::filesystem::path databasePath(const std::filesystem::path& data);
+std::filesystem::path shotsFolder(const std::filesystem::path& data);
+
+}  // namespace site

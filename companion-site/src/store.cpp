@@ -1,0 +1,318 @@
+#include "store.h"
+
+#include <stdexcept>
+
+namespace site {
+namespace {
+
+constexpr std::int64_t kLastSeenStep = 3600;
+
+constexpr char kSchema[] = R"sql(
+CREATE TABLE IF NOT EXISTS users (
+  id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, pro INTEGER NOT NULL,
+  salt BLOB NOT NULL, password BLOB NOT NULL, iterations INTEGER NOT NULL, created_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS link_codes (
+  hash TEXT PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users(id), expires_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS tokens (
+  id INTEGER PRIMARY KEY, hash TEXT NOT NULL UNIQUE, user_id INTEGER NOT NULL REFERENCES users(id),
+  linked_at INTEGER NOT NULL, last_seen_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS shots (
+  id TEXT PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users(id), created_at INTEGER NOT NULL,
+  expires_at INTEGER NOT NULL, size INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS shots_by_user ON shots(user_id, created_at);
+CREATE INDEX IF NOT EXISTS shots_by_expiry ON shots(expires_at);
+CREATE TABLE IF NOT EXISTS daily_uploads (
+  user_id INTEGER NOT NULL REFERENCES users(id), day INTEGER NOT NULL, count INTEGER NOT NULL,
+  PRIMARY KEY (user_id, day));
+CREATE TABLE IF NOT EXISTS news (
+  id INTEGER PRIMARY KEY, title TEXT NOT NULL, body TEXT NOT NULL, created_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS sessions (
+  hash TEXT PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users(id), form_token TEXT NOT NULL,
+  expires_at INTEGER NOT NULL);
+)sql";
+
+// Resets a statement when its use ends, so no read stays open.
+class ResetOnExit {
+public:
+    explicit ResetOnExit(Statement& statement) : statement_(statement) {}
+    ~ResetOnExit() { statement_.start(); }
+
+private:
+    Statement& statement_;
+};
+
+class Transaction {
+public:
+    explicit Transaction(Connection& connection) : connection_(connection) { connection_.exec("BEGIN IMMEDIATE"); }
+    ~Transaction() {
+        if (!committed_) {
+            try {
+                connection_.exec("ROLLBACK");
+            } catch (const std::exception&) {
+                // Already rolled back by SQLite itself.
+            }
+        }
+    }
+    void commit() {
+        connection_.exec("COMMIT");
+        committed_ = true;
+    }
+
+private:
+    Connection& connection_;
+    bool committed_ = false;
+};
+
+User userFrom(const Statement& row, int first) {
+    return User{row.integer(first), row.text(first + 1), row.integer(first + 2) != 0};
+}
+
+Shot shotFrom(const Statement& row) {
+    return Shot{row.text(0), row.integer(1), row.integer(2), row.integer(3), row.integer(4)};
+}
+
+}  // namespace
+
+Store::Store(const std::string& path) : connection_(path) {
+    connection_.exec("PRAGMA journal_mode=WAL");
+    // Every commit reaches the disk before the answer that depends on it.
+    connection_.exec("PRAGMA synchronous=FULL");
+    connection_.exec("PRAGMA foreign_keys=ON");
+    createSchema();
+}
+
+void Store::createSchema() {
+    Transaction transaction(connection_);
+    connection_.exec(kSchema);
+    transaction.commit();
+}
+
+Statement& Store::statement(const char* sql) {
+    auto& slot = statements_[sql];
+    if (!slot) slot = std::make_unique<Statement>(connection_.raw(), sql);
+    return slot->start();
+}
+
+template <typename Use>
+auto Store::query(const char* sql, Use use) {
+    Statement& s = statement(sql);
+    ResetOnExit reset(s);
+    return use(s);
+}
+
+std::int64_t Store::addUser(const std::string& name, bool pro, const std::string& salt, const std::string& hash,
+                            int iterations, std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    query("INSERT INTO users(name, pro, salt, password, iterations, created_at) VALUES(?, ?, ?, ?, ?, ?)",
+          [&](Statement& s) {
+              s.bind(1, name).bind(2, std::int64_t{pro}).bindBlob(3, salt).bindBlob(4, hash);
+              s.bind(5, std::int64_t{iterations}).bind(6, now).run();
+          });
+    return sqlite3_last_insert_rowid(connection_.raw());
+}
+
+std::optional<PasswordRecord> Store::passwordOf(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT id, name, pro, salt, password, iterations FROM users WHERE name = ?",
+                 [&](Statement& s) -> std::optional<PasswordRecord> {
+                     if (!s.bind(1, name).step()) return std::nullopt;
+                     return PasswordRecord{userFrom(s, 0), s.blob(3), s.blob(4), static_cast<int>(s.integer(5))};
+                 });
+}
+
+std::optional<User> Store::userByName(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT id, name, pro FROM users WHERE name = ?", [&](Statement& s) -> std::optional<User> {
+        if (!s.bind(1, name).step()) return std::nullopt;
+        return userFrom(s, 0);
+    });
+}
+
+void Store::addLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
+    std::lock_guard lock(mutex_);
+    query("INSERT OR REPLACE INTO link_codes(hash, user_id, expires_at) VALUES(?, ?, ?)",
+          [&](Statement& s) { s.bind(1, codeHash).bind(2, userId).bind(3, expiresAt).run(); });
+}
+
+std::optional<User> Store::redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
+                                          std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(connection_);
+    auto owner = query("SELECT users.id, users.name, users.pro, link_codes.expires_at FROM link_codes "
+                       "JOIN users ON users.id = link_codes.user_id WHERE link_codes.hash = ?",
+                       [&](Statement& s) -> std::optional<std::pair<User, std::int64_t>> {
+                           if (!s.bind(1, codeHash).step()) return std::nullopt;
+                           return std::pair{userFrom(s, 0), s.integer(3)};
+                       });
+    if (!owner) return std::nullopt;
+    query("DELETE FROM link_codes WHERE hash = ?", [&](Statement& s) { s.bind(1, codeHash).run(); });
+    if (owner->second <= now) {
+        transaction.commit();
+        return std::nullopt;
+    }
+    query("INSERT INTO tokens(hash, user_id, linked_at, last_seen_at) VALUES(?, ?, ?, ?)",
+          [&](Statement& s) { s.bind(1, tokenHash).bind(2, owner->first.id).bind(3, now).bind(4, now).run(); });
+    transaction.commit();
+    return owner->first;
+}
+
+std::optional<User> Store::userByToken(const std::string& tokenHash, std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    auto found = query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at FROM tokens "
+                       "JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
+                       [&](Statement& s) -> std::optional<std::pair<User, std::pair<std::int64_t, std::int64_t>>> {
+                           if (!s.bind(1, tokenHash).step()) return std::nullopt;
+                           return std::pair{userFrom(s, 0), std::pair{s.integer(3), s.integer(4)}};
+                       });
+    if (!found) return std::nullopt;
+    // The last-seen time is coarse on purpose: a write on every request
+    // would cost more than the information is worth.
+    if (now - found->second.second >= kLastSeenStep) {
+        query("UPDATE tokens SET last_seen_at = ? WHERE id = ?",
+              [&](Statement& s) { s.bind(1, now).bind(2, found->second.first).run(); });
+    }
+    return found->first;
+}
+
+std::vector<Device> Store::devicesOf(std::int64_t userId) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT id, linked_at, last_seen_at FROM tokens WHERE user_id = ? ORDER BY id",
+                 [&](Statement& s) {
+                     std::vector<Device> devices;
+                     s.bind(1, userId);
+                     while (s.step()) devices.push_back({s.integer(0), s.integer(1), s.integer(2)});
+                     return devices;
+                 });
+}
+
+bool Store::revokeDevice(std::int64_t userId, std::int64_t deviceId) {
+    std::lock_guard lock(mutex_);
+    query("DELETE FROM tokens WHERE id = ? AND user_id = ?", [&](Statement& s) { s.bind(1, deviceId).bind(2, userId).run(); });
+    return connection_.changes() > 0;
+}
+
+int Store::uploadsOn(std::int64_t userId, std::int64_t day) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT count FROM daily_uploads WHERE user_id = ? AND day = ?", [&](Statement& s) {
+        return s.bind(1, userId).bind(2, day).step() ? static_cast<int>(s.integer(0)) : 0;
+    });
+}
+
+bool Store::addShotWithinLimit(const Shot& shot, std::int64_t day, int limit) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(connection_);
+    const int used = query("SELECT count FROM daily_uploads WHERE user_id = ? AND day = ?", [&](Statement& s) {
+        return s.bind(1, shot.userId).bind(2, day).step() ? static_cast<int>(s.integer(0)) : 0;
+    });
+    if (used >= limit) return false;
+    query("INSERT INTO shots(id, user_id, created_at, expires_at, size) VALUES(?, ?, ?, ?, ?)", [&](Statement& s) {
+        s.bind(1, shot.id).bind(2, shot.userId).bind(3, shot.createdAt).bind(4, shot.expiresAt).bind(5, shot.size).run();
+    });
+    query("INSERT INTO daily_uploads(user_id, day, count) VALUES(?, ?, 1) "
+          "ON CONFLICT(user_id, day) DO UPDATE SET count = count + 1",
+          [&](Statement& s) { s.bind(1, shot.userId).bind(2, day).run(); });
+    transaction.commit();
+    return true;
+}
+
+std::optional<Shot> Store::shot(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT id, user_id, created_at, expires_at, size FROM shots WHERE id = ?",
+                 [&](Statement& s) -> std::optional<Shot> {
+                     if (!s.bind(1, id).step()) return std::nullopt;
+                     return shotFrom(s);
+                 });
+}
+
+std::vector<Shot> Store::shotsOf(std::int64_t userId) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT id, user_id, created_at, expires_at, size FROM shots WHERE user_id = ? "
+                 "ORDER BY created_at DESC, id",
+                 [&](Statement& s) {
+                     std::vector<Shot> shots;
+                     s.bind(1, userId);
+                     while (s.step()) shots.push_back(shotFrom(s));
+                     return shots;
+                 });
+}
+
+bool Store::deleteShot(std::int64_t userId, const std::string& id) {
+    std::lock_guard lock(mutex_);
+    query("DELETE FROM shots WHERE id = ? AND user_id = ?", [&](Statement& s) { s.bind(1, id).bind(2, userId).run(); });
+    return connection_.changes() > 0;
+}
+
+std::vector<std::string> Store::takeExpiredShots(std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(connection_);
+    auto ids = query("SELECT id FROM shots WHERE expires_at <= ?", [&](Statement& s) {
+        std::vector<std::string> found;
+        s.bind(1, now);
+        while (s.step()) found.push_back(s.text(0));
+        return found;
+    });
+    query("DELETE FROM shots WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
+    transaction.commit();
+    return ids;
+}
+
+bool Store::hasShot(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT 1 FROM shots WHERE id = ?", [&](Statement& s) { return s.bind(1, id).step(); });
+}
+
+void Store::addNews(const std::string& title, const std::string& body, std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    query("INSERT INTO news(title, body, created_at) VALUES(?, ?, ?)",
+          [&](Statement& s) { s.bind(1, title).bind(2, body).bind(3, now).run(); });
+}
+
+std::vector<NewsItem> Store::latestNews(int count) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT title, body FROM news ORDER BY created_at DESC, id DESC LIMIT ?", [&](Statement& s) {
+        std::vector<NewsItem> items;
+        s.bind(1, std::int64_t{count});
+        while (s.step()) items.push_back({s.text(0), s.text(1)});
+        return items;
+    });
+}
+
+void Store::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                       std::int64_t expiresAt) {
+    std::lock_guard lock(mutex_);
+    query("INSERT INTO sessions(hash, user_id, form_token, expires_at) VALUES(?, ?, ?, ?)",
+          [&](Statement& s) { s.bind(1, sessionHash).bind(2, userId).bind(3, formToken).bind(4, expiresAt).run(); });
+}
+
+std::optional<Session> Store::session(const std::string& sessionHash, std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT users.id, users.name, users.pro, sessions.form_token FROM sessions "
+                 "JOIN users ON users.id = sessions.user_id WHERE sessions.hash = ? AND sessions.expires_at > ?",
+                 [&](Statement& s) -> std::optional<Session> {
+                     if (!s.bind(1, sessionHash).bind(2, now).step()) return std::nullopt;
+                     return Session{userFrom(s, 0), s.text(3)};
+                 });
+}
+
+void Store::deleteSession(const std::string& sessionHash) {
+    std::lock_guard lock(mutex_);
+    query("DELETE FROM sessions WHERE hash = ?", [&](Statement& s) { s.bind(1, sessionHash).run(); });
+}
+
+void Store::forgetExpired(std::int64_t now) {
+    std::lock_guard lock(mutex_);
+    query("DELETE FROM link_codes WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
+    query("DELETE FROM sessions WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
+}
+
+void Store::backupTo(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    Connection target(path);
+    sqlite3_backup* backup = sqlite3_backup_init(target.raw(), "main", connection_.raw(), "main");
+    if (!backup) throwSqliteError(target.raw(), "backup");
+    const int stepped = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (stepped != SQLITE_DONE) throwSqliteError(target.raw(), "backup");
+}
+
+}  // namespace site
