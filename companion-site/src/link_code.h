@@ -9,7 +9,7 @@
 
 namespace site {
 
-inline constexpr std::string_view kLinkCodeAlphabet = "ACDEFHJKMNPRTWXY34679";
+inline constexpr std::string_view kLinkCodeAlphabet = "ACDEFHJKMNPRTWXY3479";
 inline constexpr std::size_t kLinkCodeLength = 8;
 inline constexpr std::int64_t kLinkCodeLifetimeSeconds = 10 * 60;
 

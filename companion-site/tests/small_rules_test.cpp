@@ -1,0 +1,105 @@
+// Day arithmetic, attempt windows, forms, cookies, command lines and log paths.
+
+#include <gtest/gtest.h>
+
+#include "command_line.h"
+#include "forms.h"
+#include "quota.h"
+#include "rate_limiter.h"
+#include "site.h"
+
+namespace {
+
+TEST(Quota, DayRunsFromMidnightToMidnightUtc) {
+    constexpr std::int64_t day = 20454;  // 2026-01-01
+    EXPECT_EQ(site::utcDay(day * 86400), day);
+    EXPECT_EQ(site::utcDay(day * 86400 + 86399), day);
+    EXPECT_EQ(site::utcDay(day * 86400 + 86400), day + 1);
+    EXPECT_EQ(site::utcDay(day * 86400 - 1), day - 1);
+    EXPECT_EQ(site::utcDay(0), 0);
+    EXPECT_EQ(site::utcDay(-1), -1);
+    EXPECT_EQ(site::utcDay(-86400), -1);
+    EXPECT_EQ(site::utcDay(-86401), -2);
+    EXPECT_EQ(site::dailyLimit(false), 30);
+    EXPECT_EQ(site::dailyLimit(true), site::kProDailyLimit);
+}
+
+TEST(RateLimiter, CountsPerKeyWithinAWindow) {
+    site::RateLimiter limiter(3, 60);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(limiter.allow("a", 1000 + i));
+    EXPECT_FALSE(limiter.allow("a", 1010));
+    EXPECT_TRUE(limiter.allow("b", 1010));
+    EXPECT_FALSE(limiter.allow("a", 1059));
+    EXPECT_TRUE(limiter.allow("a", 1060));
+    // A clock set back does not lock a key out.
+    EXPECT_TRUE(limiter.allow("b", 10));
+}
+
+TEST(RateLimiter, FullTableRefusesNewKeysUntilWindowsExpire) {
+    site::RateLimiter limiter(5, 60, 2);
+    EXPECT_TRUE(limiter.allow("a", 0));
+    EXPECT_TRUE(limiter.allow("b", 0));
+    EXPECT_FALSE(limiter.allow("c", 30));
+    EXPECT_TRUE(limiter.allow("a", 30));
+    EXPECT_TRUE(limiter.allow("c", 60));
+}
+
+TEST(Forms, FieldsAreDecoded) {
+    const auto fields = site::parseForm("user=%D0%B0%D0%B1+c&password=a%26b%3Dc&empty=&user=again&novalue");
+    EXPECT_EQ(fields.at("user"), "аб c");
+    EXPECT_EQ(fields.at("password"), "a&b=c");
+    EXPECT_EQ(fields.at("empty"), "");
+    EXPECT_EQ(fields.count("novalue"), 0u);
+    EXPECT_EQ(site::percentDecode("100%"), "100%");
+    EXPECT_EQ(site::percentDecode("%zz%4"), "%zz%4");
+    EXPECT_EQ(site::percentDecode("%00"), std::string(1, '\0'));
+}
+
+TEST(Forms, CookiesAreSplitAndTrimmed) {
+    const auto cookies = site::parseCookies("a=1;  __Host-session = xyz ; b=; =odd; c=d=e");
+    EXPECT_EQ(cookies.at("a"), "1");
+    EXPECT_EQ(cookies.at("__Host-session"), "xyz");
+    EXPECT_EQ(cookies.at("b"), "");
+    EXPECT_EQ(cookies.at("c"), "d=e");
+}
+
+TEST(CommandLine, WordsOptionsAndFlags) {
+    const auto line = site::parseCommandLine({"user", "add", "bob", "--pro", "--data", "/x"}, {"data"}, {"pro"});
+    EXPECT_EQ(line.words, (std::vector<std::string>{"user", "add", "bob"}));
+    EXPECT_EQ(line.option("data"), "/x");
+    EXPECT_TRUE(line.flag("pro"));
+    EXPECT_EQ(line.option("missing", "fallback"), "fallback");
+    EXPECT_THROW(site::parseCommandLine({"--data"}, {"data"}, {}), std::runtime_error);
+    EXPECT_THROW(site::parseCommandLine({"--bogus"}, {"data"}, {}), std::runtime_error);
+}
+
+TEST(CommandLine, ListenAddresses) {
+    const auto v4 = site::parseListenAddress("127.0.0.1:8443");
+    ASSERT_TRUE(v4);
+    EXPECT_EQ(v4->host, "127.0.0.1");
+    EXPECT_EQ(v4->port, 8443);
+    const auto v6 = site::parseListenAddress("[::1]:0");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->host, "::1");
+    EXPECT_EQ(v6->port, 0);
+    for (const char* bad : {"", "8443", ":8443", "host:", "host:65536", "host:-1", "host:12a", "::1:80", "[]:80",
+                            "h:999999999999"})
+        EXPECT_FALSE(site::parseListenAddress(bad)) << bad;
+}
+
+TEST(CommandLine, PublicUrlIsAnHttpsOrigin) {
+    EXPECT_TRUE(site::isPublicUrl("https://localhost:8443"));
+    EXPECT_TRUE(site::isPublicUrl("https://shots.example.org/"));
+    for (const char* bad : {"http://x", "https://", "https://x/path", "https://x?q", "https://u@x", "https://x y", "x"})
+        EXPECT_FALSE(site::isPublicUrl(bad)) << bad;
+}
+
+TEST(RequestLog, PathsAreSafeAndShotLinksCut) {
+    EXPECT_EQ(site::pathForLog("/api/me"), "/api/me");
+    EXPECT_EQ(site::pathForLog("/s/0123456789abcdef0123456789abcdef"), "/s/012345…");
+    EXPECT_EQ(site::pathForLog("/a\nGET /fake 200"), "/a\\x0aGET /fake 200");
+    EXPECT_EQ(site::pathForLog("/\"q\\"), "/\\x22q\\x5c");
+    EXPECT_LT(site::pathForLog("/" + std::string(5000, 'a')).size(), 200u);
+}
+
+}  // namespace

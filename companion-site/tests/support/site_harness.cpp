@@ -1,0 +1,83 @@
+#include "support/site_harness.h"
+
+#include <nlohmann/json.hpp>
+
+#include "accounts.h"
+#include "link_code.h"
+#include "secrets.h"
+
+namespace site_test {
+
+ScratchFolder::ScratchFolder()
+    : path_(std::filesystem::temp_directory_path() / ("clipvane-site-test-" + site::toHex(site::randomBytes(8)))) {
+    std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+site::SiteRequest request(const std::string& method, const std::string& path, const std::string& body) {
+    site::SiteRequest built;
+    built.method = method;
+    built.path = path;
+    built.remoteAddress = kClientAddress;
+    built.body = body;
+    return built;
+}
+
+std::int64_t Harness::addUser(const std::string& name, bool pro, const std::string& password) {
+    return site::createUser(store, name, password, pro, now, kTestIterations);
+}
+
+std::string Harness::issueCode(const std::string& name) {
+    return site::formatLinkCode(site::issueLinkCode(store, store.userByName(name)->id, now));
+}
+
+std::string Harness::linkToken(const std::string& name) {
+    return member(redeem(issueCode(name), "198.51.100." + std::to_string(++linked)), "token");
+}
+
+site::SiteResponse Harness::get(const std::string& path, const std::string& token) {
+    site::SiteRequest built = request("GET", path);
+    if (!token.empty()) built.headers["authorization"] = "Bearer " + token;
+    return site.handle(built);
+}
+
+site::SiteResponse Harness::redeem(const std::string& code, const std::string& address) {
+    site::SiteRequest built = request("POST", "/api/link/redeem", nlohmann::json{{"code", code}}.dump());
+    built.headers["content-type"] = "application/json";
+    built.remoteAddress = address;
+    return site.handle(built);
+}
+
+site::SiteResponse Harness::upload(const std::string& token, const std::string& png) {
+    site::SiteRequest built = request("POST", "/api/shots", png);
+    built.headers["content-type"] = "image/png";
+    built.headers["authorization"] = "Bearer " + token;
+    return site.handle(built);
+}
+
+site::SiteResponse Harness::send(const std::string& method, const std::string& path, const std::string& body) {
+    return site.handle(request(method, path, body));
+}
+
+std::string member(const site::SiteResponse& response, const std::string& name) {
+    const auto parsed = nlohmann::json::parse(response.body, nullptr, false);
+    if (!parsed.is_object() || !parsed.contains(name)) return "(none)";
+    return parsed[name].is_string() ? parsed[name].get<std::string>() : parsed[name].dump();
+}
+
+std::string errorOf(const site::SiteResponse& response) {
+    return member(response, "error");
+}
+
+std::string headerOf(const site::SiteResponse& response, const std::string& name) {
+    for (const auto& [key, value] : response.headers) {
+        if (key == name) return value;
+    }
+    return "(none)";
+}
+
+}  // namespace site_test
