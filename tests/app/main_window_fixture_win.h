@@ -1,0 +1,56 @@
+#pragma once
+// The real main window, started once for a test program. Each test starts
+// from a settled, unlinked page 0 with no request running.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "app/startup.h"
+
+namespace apptest {
+
+inline void pumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { started_ = startShell(GetModuleHandleW(nullptr)); }
+
+    static void TearDownTestSuite() {
+        if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        stopShell();
+        app.mainWindow = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(started_) << "the main window could not be created";
+        app.busy = false;
+        app.token.clear();
+        app.statusLine = L"Готов к первому снимку";
+        app.currentPage = 0;
+        app.indicatorPos = 0.0f;
+        app.pageProgress = 1.0f;
+        KillTimer(app.mainWindow, TIMER_PAGE_ANIMATION);
+        rebuildControls();
+        ShowWindow(app.mainWindow, SW_SHOW);
+        pumpMessages();
+    }
+
+    static LRESULT command(int id) { return SendMessageW(app.mainWindow, WM_COMMAND, id, 0); }
+
+private:
+    static inline bool started_ = false;
+};
+
+}  // namespace apptest
