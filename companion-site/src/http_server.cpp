@@ -54,12 +54,8 @@ void apply(const SiteResponse& answer, httplib::Response& response) {
 // Reads the body up to the route's limit; the rest is read and dropped, so
 // memory stays bounded and the connection stays in step.
 void readBody(const httplib::Request& request, const httplib::ContentReader& reader, SiteRequest& converted) {
-    if (request.is_multipart_form_data()) {
-        reader([](const httplib::MultipartFormData&) { return true; }, [](const char*, std::size_t) { return true; });
-        return;
-    }
     const std::size_t limit = bodyLimitFor(request.path);
-    reader([&](const char* data, std::size_t length) {
+    const auto keep = [&](const char* data, std::size_t length) {
         if (converted.bodyTooLarge || converted.body.size() + length > limit) {
             converted.bodyTooLarge = true;
             converted.body.clear();
@@ -67,7 +63,18 @@ void readBody(const httplib::Request& request, const httplib::ContentReader& rea
             converted.body.append(data, length);
         }
         return true;
-    });
+    };
+    const auto drop = [](const char*, std::size_t) { return true; };
+    // No route takes multipart forms: their parts are read and dropped.
+    const bool whole = request.is_multipart_form_data()
+                           ? reader([](const httplib::MultipartFormData&) { return true; }, drop)
+                           : reader(keep);
+    // The reader refuses a body over the server's cap without passing any of
+    // it on; what is left must not pass for a whole (empty) body.
+    if (!whole) {
+        converted.bodyTooLarge = true;
+        converted.body.clear();
+    }
 }
 
 void logRequest(const httplib::Request& request, const httplib::Response& response) {
