@@ -83,7 +83,7 @@ SiteResponse Site::signIn(const SiteRequest& request) {
     if (formToken.empty() || !constantTimeEqual(field(fields, "form"), formToken)) return staleForm();
     if (!signInAttempts_.allow(request.remoteAddress, clock_()))
         return signInPage(request, 429, messages::kTooManyAttempts, userName);
-    const auto user = checkPassword(store_, userName, field(fields, "password"));
+    const auto user = checkPassword(store_, userName, field(fields, "password"), passwordIterations_);
     if (!user) return signInPage(request, 401, messages::kWrongPassword, userName);
 
     const std::string secret = newSecret();

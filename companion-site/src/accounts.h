@@ -20,8 +20,10 @@ bool isValidUserName(const std::string& name);
 std::int64_t createUser(Store& store, const std::string& name, const std::string& password, bool pro,
                         std::int64_t now, int iterations = kPasswordIterations);
 
-// Costs the same time whether or not the name exists.
-std::optional<User> checkPassword(Store& store, const std::string& name, const std::string& password);
+// Costs the same time whether or not the name exists: for an unknown name
+// a hash with `unknownIterations` is made and thrown away.
+std::optional<User> checkPassword(Store& store, const std::string& name, const std::string& password,
+                                  int unknownIterations = kPasswordIterations);
 
 // 16 characters from an alphabet without look-alikes.
 std::string generatePassword();

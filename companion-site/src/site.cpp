@@ -83,11 +83,12 @@ std::string pathForLog(const std::string& path) {
     return safe;
 }
 
-Site::Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl)
+Site::Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl, int passwordIterations)
     : store_(store),
       files_(files),
       clock_(std::move(clock)),
       publicUrl_(std::move(publicUrl)),
+      passwordIterations_(passwordIterations),
       redeemAttempts_(kAttemptsPerWindow, kAttemptWindowSeconds),
       signInAttempts_(kAttemptsPerWindow, kAttemptWindowSeconds) {
     while (publicUrl_.ends_with('/')) publicUrl_.pop_back();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "accounts.h"
 #include "http_types.h"
 #include "rate_limiter.h"
 #include "shot_files.h"
@@ -38,7 +39,9 @@ std::string pathForLog(const std::string& path);
 
 class Site {
 public:
-    Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl);
+    // `passwordIterations`: the cost of the password hashes the users have.
+    Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl,
+         int passwordIterations = kPasswordIterations);
 
     // Never throws: a failure inside becomes a 500 answer.
     SiteResponse handle(const SiteRequest& request);
@@ -54,6 +57,7 @@ private:
     ShotFiles& files_;
     Clock clock_;
     std::string publicUrl_;
+    int passwordIterations_;
     RateLimiter redeemAttempts_;
     RateLimiter signInAttempts_;
 

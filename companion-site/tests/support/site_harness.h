@@ -35,7 +35,7 @@ struct Harness {
     std::atomic<std::int64_t> now{kStartTime};
     site::Store store{":memory:"};
     site::ShotFiles files{folder.path() / "shots", false};
-    site::Site site{store, files, [this] { return now.load(); }, kPublicUrl};
+    site::Site site{store, files, [this] { return now.load(); }, kPublicUrl, kTestIterations};
 
     std::int64_t addUser(const std::string& name, bool pro = false, const std::string& password = "secret-word");
     std::string issueCode(const std::string& name);

@@ -1,0 +1,17 @@
+// Any bytes through the PNG check: it must never read out of bounds, and
+// what it accepts must at least start and end like a PNG file.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "png_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (site::checkPng(bytes) != site::PngProblem::None) return 0;
+    static constexpr std::string_view signature("\x89PNG\r\n\x1a\n", 8);
+    static constexpr std::string_view end("\0\0\0\0IEND\xae\x42\x60\x82", 12);
+    if (!bytes.starts_with(signature) || !bytes.ends_with(end) || bytes.substr(12, 4) != "IHDR") std::abort();
+    return 0;
+}
