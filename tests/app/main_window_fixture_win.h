@@ -8,30 +8,17 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
-#include "app/startup.h"
+#include "support/shell_session_win.h"
 
 namespace apptest {
 
-inline void pumpMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+using testsupport::pumpMessages;
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { started_ = startShell(GetModuleHandleW(nullptr)); }
+    static void SetUpTestSuite() { started_ = testsupport::startTestShell(); }
 
-    static void TearDownTestSuite() {
-        if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        stopShell();
-        app.mainWindow = nullptr;
-    }
+    static void TearDownTestSuite() { testsupport::endTestShell(); }
 
     void SetUp() override {
         ASSERT_TRUE(started_) << "the main window could not be created";

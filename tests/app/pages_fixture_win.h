@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/startup.h"
+#include "support/shell_session_win.h"
 #include "storage/capture_history.h"
 
 namespace pagetest {
@@ -28,16 +28,9 @@ inline void setWeek(const std::array<int, 7>& counts) {
 // Each test starts from a settled page 0 of an unlinked, empty profile.
 class MainWindowPages : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { started_ = startShell(GetModuleHandleW(nullptr)); }
+    static void SetUpTestSuite() { started_ = testsupport::startTestShell(); }
 
-    static void TearDownTestSuite() {
-        if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        stopShell();
-        app.mainWindow = nullptr;
-    }
+    static void TearDownTestSuite() { testsupport::endTestShell(); }
 
     void SetUp() override {
         ASSERT_TRUE(started_) << "the main window could not be created";

@@ -11,6 +11,7 @@
 #include "app/win_handles.h"
 #include "storage/settings.h"
 #include "storage/text.h"
+#include "support/shell_session_win.h"
 #include "support/win_process.h"
 
 namespace fs = std::filesystem;
@@ -22,20 +23,13 @@ using namespace testsupport;
 // The real start-up in this process, ended the way the tray's exit ends it.
 class InProcessShell : public ::testing::Test {
 protected:
-    void TearDown() override {
-        if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        stopShell();
-        app.mainWindow = nullptr;
-    }
+    void TearDown() override { endTestShell(); }
 };
 
 TEST_F(InProcessShell, NormalStartShowsTheHotKeySummaryAndPostsNoRefreshWhenUnlinked) {
     fs::path settings = fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
     fs::remove(settings);
-    ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(startTestShell());
     EXPECT_EQ(app.statusLine, L"Ctrl+Shift+S — область • Print Screen — весь экран");
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
     EXPECT_TRUE(app.profile.is_object());
@@ -57,7 +51,7 @@ TEST_F(InProcessShell, LinkedStartPostsExactlyOneRefresh) {
     ASSERT_TRUE(setToken("token-for-start"));
     app.token.clear();
 
-    ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(startTestShell());
     EXPECT_EQ(app.token, "token-for-start");
     int refreshes = 0;
     MSG message;
@@ -74,7 +68,7 @@ TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
     ASSERT_TRUE(holder.start(windowsPath(CLIPVANE_HOTKEY_HOLDER) + L" ClipvaneTestHotKeyHeld"));
     ASSERT_EQ(WaitForSingleObject(ready.get(), 20000), WAIT_OBJECT_0);
 
-    ASSERT_TRUE(startShell(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(startTestShell());
     EXPECT_EQ(app.statusLine, L"Часть горячих клавиш занята. Используйте кнопки");
     // Ctrl+Shift+S is ours now, so nobody else can have it.
     EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S'));

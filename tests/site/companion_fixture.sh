@@ -10,15 +10,13 @@ set -e
 action=$1
 folder=$2
 root="$(cd "$(dirname "$0")/../.." && pwd)"
+. "$root/tests/support/server_fixture.sh"
 
 case "$action" in
 start)
   site=$3
   trust=$4
-  if [ ! -x "$site" ]; then
-    echo "The companion site $site is missing: build the native tree first" >&2
-    exit 1
-  fi
+  require_program "$site" "The companion site"
   mkdir -p "$folder"
   "$root/scripts/dev-certs" "$folder/certs"
   "$root/scripts/wine-run" "$trust" "$folder/certs/ca.der"
@@ -31,29 +29,19 @@ start)
   "$site" serve --data "$folder/data" --cert "$folder/certs/server.pem" --key "$folder/certs/server.key" \
     --listen 127.0.0.1:0 >"$folder/server.log" 2>&1 &
   echo $! >"$folder/server.pid"
-  tries=0
-  address=""
-  while [ -z "$address" ]; do
-    tries=$((tries + 1))
-    if [ $tries -gt 100 ]; then
-      echo "The companion site did not start:" >&2
-      cat "$folder/server.log" >&2
-      exit 1
-    fi
-    sleep 0.1
+  # The whole line, port included, before the address is taken.
+  address_printed() {
     address=$(sed -n 's|^listening on \(https://[a-z0-9.]*:[0-9][0-9]*\)$|\1|p' "$folder/server.log" | head -n 1)
-  done
+    [ -n "$address" ]
+  }
+  wait_until_started "$folder" address_printed
   echo "$address" >"$folder/address"
   echo "Companion site at $(cat "$folder/address")"
   ;;
 stop)
-  if [ -f "$folder/server.pid" ]; then
-    kill "$(cat "$folder/server.pid")" 2>/dev/null || true
-    rm -f "$folder/server.pid"
-  fi
+  stop_server "$folder"
   ;;
 *)
-  echo "usage: $0 start|stop <folder> ..." >&2
-  exit 2
+  usage
   ;;
 esac

@@ -18,21 +18,22 @@
 #include "app/app_state.h"
 #include "app/command_ids.h"
 #include "app/controls.h"
-#include "app/startup.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
 #include "editor/export.h"
 #include "site/http_request.h"
 #include "storage/text.h"
+#include "support/file_bytes.h"
+#include "support/shell_session_win.h"
 #include "support/win_process.h"
 
 namespace {
 
 using namespace testsupport;
 
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// A file the fixture wrote, without its line end.
+std::string readLine(const std::wstring& path) {
+    std::string text = readFile(path);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return text;
 }
@@ -43,11 +44,7 @@ std::wstring siteFile(const wchar_t* name) {
 
 void pumpUntil(const std::function<bool()>& done) {
     waitFor([&] {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        pumpMessages();
         return done();
     });
 }
@@ -177,19 +174,12 @@ class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         DeleteFileW((toWide(std::getenv("LOCALAPPDATA")) + L"\\Clipvane\\settings.json").c_str());
-        started_ = startShell(GetModuleHandleW(nullptr));
+        started_ = startTestShell();
     }
-    static void TearDownTestSuite() {
-        if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        stopShell();
-        app.mainWindow = nullptr;
-    }
+    static void TearDownTestSuite() { endTestShell(); }
     void SetUp() override {
         ASSERT_TRUE(started_);
-        address_ = toWide(readFile(siteFile(L"address")));
+        address_ = toWide(readLine(siteFile(L"address")));
         ASSERT_FALSE(address_.empty()) << "the companion site fixture did not run";
     }
 
@@ -244,7 +234,7 @@ TEST_F(EndToEnd, AWrongCodeOrASiteThatIsDownLeavesTheDeviceUnlinked) {
     EXPECT_TRUE(app.token.empty());
     EXPECT_EQ(app.statusLine, L"Код неверный или устарел. Получите новый код в личном кабинете");
 
-    link(L"https://localhost:1", toWide(readFile(siteFile(L"code-relink"))));
+    link(L"https://localhost:1", toWide(readLine(siteFile(L"code-relink"))));
     EXPECT_TRUE(app.token.empty());
     EXPECT_EQ(app.statusLine, L"Нет соединения с сайтом. Проверьте интернет и адрес");
     // The address of a failed link is not taken over.
@@ -252,7 +242,7 @@ TEST_F(EndToEnd, AWrongCodeOrASiteThatIsDownLeavesTheDeviceUnlinked) {
 }
 
 TEST_F(EndToEnd, LinkCaptureMarkUploadAndUnlink) {
-    link(address_ + L"///", toWide(readFile(siteFile(L"code-link"))));
+    link(address_ + L"///", toWide(readLine(siteFile(L"code-link"))));
     ASSERT_FALSE(app.token.empty()) << toUtf8(app.statusLine);
     EXPECT_EQ(app.siteAddress, address_);  // the typed slashes are gone
     ASSERT_TRUE(app.profile.is_object());
@@ -290,7 +280,7 @@ TEST_F(EndToEnd, LinkCaptureMarkUploadAndUnlink) {
 }
 
 TEST_F(EndToEnd, TheDailyLimitReachedIsReportedAndNothingIsCounted) {
-    link(address_, toWide(readFile(siteFile(L"code-relink"))));
+    link(address_, toWide(readLine(siteFile(L"code-relink"))));
     ASSERT_FALSE(app.token.empty()) << toUtf8(app.statusLine);
     ASSERT_TRUE(captureAndMark());
     std::string png = flattenedPng();

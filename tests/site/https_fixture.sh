@@ -8,6 +8,7 @@
 set -e
 action=$1
 folder=$2
+. "$(dirname "$0")/../support/server_fixture.sh"
 
 make_pair() {  # <name prefix> <authority subject>
   openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=$2" \
@@ -25,10 +26,7 @@ case "$action" in
 start)
   server=$3
   trust=$4
-  if [ ! -x "$server" ]; then
-    echo "The native test server $server is missing: build the native tree first" >&2
-    exit 1
-  fi
+  require_program "$server" "The native test server"
   mkdir -p "$folder"
   [ -f "$folder/cert.pem" ] || make_pair "" "Clipvane Test Authority"
   [ -f "$folder/rogue-cert.pem" ] || make_pair "rogue-" "Clipvane Untrusted Authority"
@@ -36,26 +34,14 @@ start)
   rm -f "$folder/ports"
   "$server" "$folder" >"$folder/server.log" 2>&1 &
   echo $! >"$folder/server.pid"
-  tries=0
-  while [ ! -f "$folder/ports" ]; do
-    tries=$((tries + 1))
-    if [ $tries -gt 100 ]; then
-      echo "The test server did not start:" >&2
-      cat "$folder/server.log" >&2
-      exit 1
-    fi
-    sleep 0.1
-  done
+  ports_written() { [ -f "$folder/ports" ]; }
+  wait_until_started "$folder" ports_written
   echo "Test site listening, ports: $(cat "$folder/ports")"
   ;;
 stop)
-  if [ -f "$folder/server.pid" ]; then
-    kill "$(cat "$folder/server.pid")" 2>/dev/null || true
-    rm -f "$folder/server.pid"
-  fi
+  stop_server "$folder"
   ;;
 *)
-  echo "usage: $0 start|stop <folder> ..." >&2
-  exit 2
+  usage
   ;;
 esac

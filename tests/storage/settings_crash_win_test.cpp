@@ -10,16 +10,14 @@
 #include "app/app_state.h"
 #include "storage/settings.h"
 #include "storage/text.h"
+#include "support/file_bytes.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-}
+using testsupport::readFile;
 
 // Every value of the padding must be the document's own generation.
 bool wholeDocument(const json& doc) {

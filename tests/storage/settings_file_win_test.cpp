@@ -11,16 +11,14 @@
 #include "storage/capture_history.h"
 #include "storage/settings.h"
 #include "storage/text.h"
+#include "support/file_bytes.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-}
+using testsupport::readFile;
 
 void writeFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
