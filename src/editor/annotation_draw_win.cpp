@@ -1,8 +1,6 @@
 #include "editor/annotation_draw.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <vector>
 
 #include "app/drawing_kit.h"
@@ -41,57 +39,48 @@ void drawTextMark(Graphics& graphics, const Annotation& mark, Bitmap& base) {
              mark.color, FontStyleBold);
 }
 
-// The whole pixels under the box, kept inside the image.
-Rect pixelsUnder(const MarkBox& box, Bitmap& base) {
-    int left = std::max(0, static_cast<int>(std::floor(box.left)));
-    int top = std::max(0, static_cast<int>(std::floor(box.top)));
-    int right = std::min(static_cast<int>(base.GetWidth()), static_cast<int>(std::ceil(box.left + box.width)));
-    int bottom = std::min(static_cast<int>(base.GetHeight()), static_cast<int>(std::ceil(box.top + box.height)));
-    return Rect(left, top, right - left, bottom - top);
-}
-
-// One pixel per cell, each the average of the base image under that cell.
-bool reduceToCells(Bitmap& base, const Rect& area, MosaicGrid grid, Bitmap& cells) {
+// The average colour of every cell, row by row; empty when the base image
+// cannot be read.
+std::vector<std::uint32_t> cellColours(Bitmap& base, const PixelArea& area, MosaicGrid grid) {
     BitmapData source{};
-    Rect sourceArea = area;
-    if (base.LockBits(&sourceArea, ImageLockModeRead, PixelFormat32bppARGB, &source) != Ok) return false;
+    Rect sourceArea(area.left, area.top, area.width, area.height);
+    if (base.LockBits(&sourceArea, ImageLockModeRead, PixelFormat32bppARGB, &source) != Ok) return {};
     auto colours = averageMosaicCells(static_cast<const std::uint8_t*>(source.Scan0), source.Stride,
                                       static_cast<int>(source.Width), static_cast<int>(source.Height), grid);
     base.UnlockBits(&source);
+    return colours;
+}
 
-    BitmapData target{};
-    Rect whole(0, 0, grid.columns, grid.rows);
-    if (cells.LockBits(&whole, ImageLockModeWrite, PixelFormat32bppARGB, &target) != Ok) return false;
+// Every cell a hard-edged rectangle on whole image pixels. Without smoothing
+// and with pixel centres at half pixels, each pixel belongs to exactly one
+// cell at any zoom: no seams between cells and no blur at their edges.
+void fillCells(Graphics& graphics, const PixelArea& area, MosaicGrid grid, const std::vector<std::uint32_t>& colours) {
+    SmoothingMode keptSmoothing = graphics.GetSmoothingMode();
+    PixelOffsetMode keptOffset = graphics.GetPixelOffsetMode();
+    graphics.SetSmoothingMode(SmoothingModeNone);
+    graphics.SetPixelOffsetMode(PixelOffsetModeHalf);
+    SolidBrush brush(Color(0));
     for (int row = 0; row < grid.rows; ++row) {
-        std::memcpy(static_cast<std::uint8_t*>(target.Scan0) + static_cast<std::ptrdiff_t>(row) * target.Stride,
-                    colours.data() + static_cast<std::size_t>(row) * grid.columns, grid.columns * 4u);
+        CellSpan down = cellSpan(area.top, area.height, grid.rows, row);
+        for (int column = 0; column < grid.columns; ++column) {
+            CellSpan across = cellSpan(area.left, area.width, grid.columns, column);
+            brush.SetColor(Color(colours[static_cast<std::size_t>(row) * grid.columns + column]));
+            graphics.FillRectangle(&brush, across.first, down.first, across.last - across.first,
+                                   down.last - down.first);
+        }
     }
-    cells.UnlockBits(&target);
-    return true;
+    graphics.SetPixelOffsetMode(keptOffset);
+    graphics.SetSmoothingMode(keptSmoothing);
 }
 
 void drawMosaic(Graphics& graphics, const Annotation& mark, Bitmap& base) {
     MarkBox box = normalisedBox(mark);
     auto grid = mosaicGrid(box);
     if (!grid) return;
-    Rect area = pixelsUnder(box, base);
-    if (area.Width < grid->columns || area.Height < grid->rows) return;
-    Bitmap cells(grid->columns, grid->rows, PixelFormat32bppARGB);
-    if (!reduceToCells(base, area, *grid, cells)) return;
-
-    // Cells are enlarged without smoothing; the half-pixel offset keeps the
-    // outer cells as wide as the inner ones, and clamped edges keep them from
-    // fading at the border of the box.
-    InterpolationMode keptInterpolation = graphics.GetInterpolationMode();
-    PixelOffsetMode keptOffset = graphics.GetPixelOffsetMode();
-    graphics.SetInterpolationMode(InterpolationModeNearestNeighbor);
-    graphics.SetPixelOffsetMode(PixelOffsetModeHalf);
-    ImageAttributes edges;
-    edges.SetWrapMode(WrapModeTileFlipXY);
-    graphics.DrawImage(&cells, RectF(box.left, box.top, box.width, box.height), 0.0f, 0.0f,
-                       static_cast<REAL>(grid->columns), static_cast<REAL>(grid->rows), UnitPixel, &edges);
-    graphics.SetPixelOffsetMode(keptOffset);
-    graphics.SetInterpolationMode(keptInterpolation);
+    PixelArea area = pixelsInside(box, static_cast<int>(base.GetWidth()), static_cast<int>(base.GetHeight()));
+    if (area.width < grid->columns || area.height < grid->rows) return;
+    std::vector<std::uint32_t> colours = cellColours(base, area, *grid);
+    if (!colours.empty()) fillCells(graphics, area, *grid, colours);
 }
 
 }  // namespace

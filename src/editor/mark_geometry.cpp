@@ -36,6 +36,16 @@ std::optional<MosaicGrid> mosaicGrid(const MarkBox& box) {
                       std::max(static_cast<int>(box.height / kMosaicCell), 1)};
 }
 
+PixelArea pixelsInside(const MarkBox& box, int imageWidth, int imageHeight) {
+    // Pixel i has its centre at i + 0.5; it is inside when left <= i + 0.5 < right.
+    auto firstInside = [](float edge, int limit) {
+        return std::clamp(static_cast<int>(std::ceil(edge - 0.5f)), 0, limit);
+    };
+    int left = firstInside(box.left, imageWidth), right = firstInside(box.left + box.width, imageWidth);
+    int top = firstInside(box.top, imageHeight), bottom = firstInside(box.top + box.height, imageHeight);
+    return {left, top, right - left, bottom - top};
+}
+
 CellSpan cellSpan(int start, int length, int count, int index) {
     auto edge = [&](int i) { return start + static_cast<int>(static_cast<long long>(length) * i / count); };
     return {edge(index), edge(index + 1)};

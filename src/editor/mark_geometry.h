@@ -30,6 +30,16 @@ struct MosaicGrid {
 };
 std::optional<MosaicGrid> mosaicGrid(const MarkBox& box);
 
+// The whole pixels a mosaic covers: those whose centres lie inside the box,
+// kept inside a picture of imageWidth × imageHeight.
+struct PixelArea {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+PixelArea pixelsInside(const MarkBox& box, int imageWidth, int imageHeight);
+
 // The pixel span [first, last) of cell `index` out of `count` over the
 // pixels [start, start + length) of one axis.
 struct CellSpan {

@@ -89,6 +89,22 @@ TEST(MosaicGrid, CellSpansTileTheAxisWithoutGaps) {
     }
 }
 
+TEST(MosaicGrid, CoversThePixelsWhoseCentresLieInTheBox) {
+    auto expectArea = [](PixelArea area, int left, int top, int width, int height) {
+        EXPECT_EQ(area.left, left);
+        EXPECT_EQ(area.top, top);
+        EXPECT_EQ(area.width, width);
+        EXPECT_EQ(area.height, height);
+    };
+    expectArea(pixelsInside({40, 20, 30, 30}, 200, 120), 40, 20, 30, 30);
+    // Centres 41.5 to 50.5 across, 20.5 to 25.5 down.
+    expectArea(pixelsInside({40.6f, 20.4f, 10, 5.2f}, 200, 120), 41, 20, 10, 6);
+    expectArea(pixelsInside({40.5f, 20.5f, 1, 1}, 200, 120), 40, 20, 1, 1);
+    // Kept inside the picture.
+    expectArea(pixelsInside({-5, -3, 10, 10}, 200, 120), 0, 0, 5, 7);
+    expectArea(pixelsInside({195, 110, 20, 20}, 200, 120), 195, 110, 5, 10);
+}
+
 TEST(MosaicCells, EachCellIsTheAverageOfItsOwnPixels) {
     // 30 × 15 pixels, stride padded to 36 pixels; left half red, right half
     // alternating black and white, so the cells average to red and grey.
