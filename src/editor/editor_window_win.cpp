@@ -72,6 +72,16 @@ void onDpiChanged(HWND window, const RECT& suggested) {
     createEditorToolbar();
 }
 
+void onCommand(HWND window, int id) {
+    // Esc pressed while a toolbar button has the focus comes from the dialog
+    // handling of the message loop as IDCANCEL: it closes, as Esc does anywhere.
+    if (id == IDCANCEL) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        return;
+    }
+    runEditorCommand(id);
+}
+
 POINT pointerOf(LPARAM lParam) {
     return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
@@ -137,7 +147,7 @@ LRESULT CALLBACK editorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         onKeyDown(window, wParam);
         return 0;
     case WM_COMMAND:
-        runEditorCommand(LOWORD(wParam));
+        onCommand(window, LOWORD(wParam));
         return 0;
     case WM_LBUTTONDOWN:
         pressOnImage(window, pointerOf(lParam));
