@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "editor/support/entry_script_win.h"
+#include "editor/text_prompt.h"
+
+namespace {
+
+using namespace editortest;
+
+class TextEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 90, 640, 480, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(owner, nullptr);
+        SetForegroundWindow(owner);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(entryScriptRan());
+        EXPECT_TRUE(IsWindowEnabled(owner));
+        EXPECT_EQ(GetForegroundWindow(), owner);
+        EXPECT_EQ(FindWindowW(nullptr, L"Текст на снимке"), nullptr);
+        DestroyWindow(owner);
+    }
+
+    // Types `text`, then ends the entry with `finish`.
+    std::wstring enter(const std::wstring& text, std::function<void(const EntryControls&)> finish) {
+        whenEntryOpens([text, finish](const EntryControls& entry) {
+            typeInto(entry.field, text);
+            finish(entry);
+        });
+        return promptText(owner);
+    }
+
+    HWND owner = nullptr;
+};
+
+void pressEnter(const EntryControls& entry) {
+    pressKey(entry.field, VK_RETURN);
+}
+
+TEST_F(TextEntry, EnterReturnsWhatWasTyped) {
+    EXPECT_EQ(enter(L"abc", pressEnter), L"abc");
+}
+
+TEST_F(TextEntry, ClickingTheButtonConfirmsToo) {
+    EXPECT_EQ(enter(L"Привет", [](const EntryControls& entry) {
+                  PostMessageW(entry.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+                  PostMessageW(entry.button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+              }),
+              L"Привет");
+}
+
+TEST_F(TextEntry, EmptyAndBlankTextsComeBackAsTheyAre) {
+    EXPECT_EQ(enter(L"", pressEnter), L"");
+    EXPECT_EQ(enter(L"   ", pressEnter), L"   ");
+}
+
+TEST_F(TextEntry, TwoHundredAndFirstCharacterCannotBeTyped) {
+    std::wstring typed(201, L'ж');
+    typed[199] = L'Я';
+    typed[200] = L'!';
+    std::wstring result = enter(typed, pressEnter);
+    EXPECT_EQ(result.size(), 200u);
+    EXPECT_EQ(result.back(), L'Я');
+}
+
+TEST_F(TextEntry, EscapeAndTheCloseBoxCancel) {
+    EXPECT_EQ(enter(L"typed", [](const EntryControls& entry) { pressKey(entry.field, VK_ESCAPE); }), L"");
+    EXPECT_EQ(enter(L"typed", [](const EntryControls& entry) { PostMessageW(entry.frame, WM_CLOSE, 0, 0); }), L"");
+}
+
+TEST_F(TextEntry, QuitMessageCancelsAndIsPostedAgain) {
+    EXPECT_EQ(enter(L"typed", [](const EntryControls&) { PostQuitMessage(7); }), L"");
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 7u);
+}
+
+TEST_F(TextEntry, OwnerIsDisabledWhileTheEntrySitsOverIt) {
+    bool ownerEnabled = true;
+    RECT ownerRect{}, entryRect{}, fieldRect{};
+    HWND fieldParent = nullptr;
+    std::wstring result = enter(L"x", [&](const EntryControls& entry) {
+        ownerEnabled = IsWindowEnabled(owner);
+        GetWindowRect(owner, &ownerRect);
+        GetWindowRect(entry.frame, &entryRect);
+        GetWindowRect(entry.field, &fieldRect);
+        fieldParent = GetParent(entry.field);
+        pressEnter(entry);
+    });
+    EXPECT_EQ(result, L"x");
+    EXPECT_FALSE(ownerEnabled);
+    EXPECT_EQ(entryRect.left, ownerRect.left + 80);
+    EXPECT_EQ(entryRect.top, ownerRect.top + 100);
+    EXPECT_EQ(entryRect.right - entryRect.left, 420);
+    EXPECT_EQ(entryRect.bottom - entryRect.top, 150);
+    EXPECT_EQ(fieldRect.right - fieldRect.left, 370);
+    EXPECT_NE(fieldParent, nullptr);
+}
+
+}  // namespace
