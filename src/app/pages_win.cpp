@@ -2,12 +2,16 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
+#include <functional>
 
 #include "app/app_state.h"
 #include "app/drawing_kit.h"
 #include "app/page_model.h"
 #include "app/pages_layer.h"
+#include "app/win_handles.h"
 
 namespace {
 
@@ -28,52 +32,49 @@ void drawStatusLine(Graphics& graphics) {
     drawBoxedText(graphics, app.statusLine, {24, 355, 332, 25, 11, mutedColor});
 }
 
-// The current page, unscaled and on a transparent ground, so that it can be
-// faded and moved as one piece.
-void renderPageLayer(Bitmap& layer) {
-    Graphics graphics(&layer);
-    graphics.Clear(Color(0));
-    graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    drawPageLayer(graphics, app.currentPage);
-}
-
-// The layer's alpha scaled by the eased progress, shifted sideways by what
-// is left of the slide.
-void composePageLayer(Graphics& buffer, Bitmap& layer) {
-    Gdiplus::ColorMatrix fade = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, 1, 0}, {0, 0, 0, 0, 1}}};
-    fade.m[3][3] = easedProgress(app.pageProgress);
-    Gdiplus::ImageAttributes attributes;
-    attributes.SetColorMatrix(&fade, Gdiplus::ColorMatrixFlagsDefault, Gdiplus::ColorAdjustTypeDefault);
-    float dx = pageOffset(app.pageProgress, app.pageDirection);
-    Gdiplus::RectF destination(dx, 0, kPageLayerWidth, kPageLayerHeight);
-    buffer.DrawImage(&layer, destination, 0, 0, kPageLayerWidth, kPageLayerHeight, Gdiplus::UnitPixel, &attributes);
-}
-
-void present(HDC target, Bitmap& buffer, int width, int height) {
-    Graphics screen(target);
-    screen.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-    screen.DrawImage(&buffer, 0, 0, width, height);
-}
-
-// Header, page and status line on the client-sized buffer; its graphics is
-// released before the buffer is presented.
-void drawWindow(Bitmap& buffer, Bitmap& layer, float scale) {
-    Graphics graphics(&buffer);
-    graphics.Clear(Color(backgroundColor));
+// GDI+ drawing straight into a canvas's pixels, in units of 1/96 inch. The
+// pixels are premultiplied, which is what AlphaBlend expects of a source.
+void drawOnCanvas(DibCanvas& canvas, float scale, const std::function<void(Graphics&)>& draw) {
+    Bitmap pixels(canvas.width(), canvas.height(), canvas.stride(), PixelFormat32bppPARGB,
+                  reinterpret_cast<BYTE*>(canvas.pixels()));
+    Graphics graphics(&pixels);
     graphics.ScaleTransform(scale, scale, Gdiplus::MatrixOrderPrepend);
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    drawHeader(graphics);
-    renderPageLayer(layer);
-    composePageLayer(graphics, layer);
-    drawStatusLine(graphics);
+    draw(graphics);
+}
+
+// A transition frame: the page on a transparent layer of the window's own
+// resolution (so its text is never scaled up), faded in by the eased
+// progress and shifted by what is left of the slide, in whole pixels.
+void fadeInPage(DibCanvas& buffer, float scale) {
+    DibCanvas layer(buffer.width(), buffer.height());
+    if (!layer.valid()) return;
+    drawOnCanvas(layer, scale, [](Graphics& graphics) { drawPageLayer(graphics, app.currentPage); });
+    float alpha = std::clamp(easedProgress(app.pageProgress), 0.0f, 1.0f);
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::lround(alpha * 255.0f)), AC_SRC_ALPHA};
+    int dx = static_cast<int>(std::lround(pageOffset(app.pageProgress, app.pageDirection) * scale));
+    AlphaBlend(buffer.dc(), dx, 0, layer.width(), layer.height(), layer.dc(), 0, 0, layer.width(), layer.height(),
+               blend);
+}
+
+// Header, page and status line in the buffer. A settled page is drawn
+// straight in; only a transition needs the page on a layer of its own.
+void drawWindow(DibCanvas& buffer, float scale) {
+    bool settled = app.pageProgress >= 1.0f;
+    drawOnCanvas(buffer, scale, [settled](Graphics& graphics) {
+        graphics.Clear(Color(backgroundColor));
+        drawHeader(graphics);
+        if (settled) drawPageLayer(graphics, app.currentPage);
+    });
+    if (!settled) fadeInPage(buffer, scale);
+    drawOnCanvas(buffer, scale, drawStatusLine);
 }
 
 void paintFrame(HDC target, int width, int height, float scale) {
-    Bitmap buffer(width, height, PixelFormat32bppARGB);
-    Bitmap layer(kPageLayerWidth, kPageLayerHeight, PixelFormat32bppARGB);
-    if (buffer.GetLastStatus() != Gdiplus::Ok || layer.GetLastStatus() != Gdiplus::Ok) return;
-    drawWindow(buffer, layer, scale);
-    present(target, buffer, width, height);
+    DibCanvas buffer(width, height);
+    if (!buffer.valid()) return;
+    drawWindow(buffer, scale);
+    BitBlt(target, 0, 0, width, height, buffer.dc(), 0, 0, SRCCOPY);
 }
 
 }  // namespace

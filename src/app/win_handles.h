@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 template <typename Handle, typename Traits>
@@ -83,4 +84,42 @@ private:
     HWND window_;
     PAINTSTRUCT paint_{};
     HDC dc_ = nullptr;
+};
+
+// A top-down 32-bit DIB section selected into a memory DC of its own, so
+// that GDI (BitBlt, AlphaBlend) and GDI+ (over pixels()) share one pixel
+// buffer without copies. Pixels start out zero, which is transparent black.
+class DibCanvas {
+public:
+    DibCanvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)), width_(width), height_(height) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        if (dc_) bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
+        if (bitmap_) previous_ = SelectObject(dc_.get(), bitmap_.get());
+    }
+    ~DibCanvas() {
+        if (previous_) SelectObject(dc_.get(), previous_);
+    }
+    DibCanvas(const DibCanvas&) = delete;
+    DibCanvas& operator=(const DibCanvas&) = delete;
+
+    bool valid() const { return bits_ != nullptr && previous_ != nullptr; }
+    HDC dc() const { return dc_.get(); }
+    std::uint32_t* pixels() const { return static_cast<std::uint32_t*>(bits_); }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int stride() const { return width_ * 4; }
+
+private:
+    MemoryDc dc_;
+    GdiObject<HBITMAP> bitmap_;
+    void* bits_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    int width_;
+    int height_;
 };

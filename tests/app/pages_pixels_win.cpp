@@ -15,36 +15,6 @@ namespace pagetest {
 
 namespace {
 
-// A top-down 32-bit DIB selected into a memory DC; `paint` draws into the DC
-// and the pixels are read back.
-Pixels renderInto(HDC compatibleWith, int width, int height, const std::function<void(HDC)>& paint) {
-    MemoryDc dc(CreateCompatibleDC(compatibleWith));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    GdiObject<HBITMAP> bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    Pixels image;
-    if (!dc || !bitmap || !bits) return image;
-    image.width = width;
-    image.height = height;
-    image.argb.assign(static_cast<std::size_t>(width) * height, kUnpainted);
-    std::memcpy(bits, image.argb.data(), image.argb.size() * sizeof(std::uint32_t));
-
-    HGDIOBJ previous = SelectObject(dc.get(), bitmap.get());
-    paint(dc.get());
-    GdiFlush();
-    std::memcpy(image.argb.data(), bits, image.argb.size() * sizeof(std::uint32_t));
-    SelectObject(dc.get(), previous);
-    // A DIB has no alpha of its own meaning; every painted pixel is opaque.
-    for (std::uint32_t& pixel : image.argb) pixel |= 0xFF000000u;
-    return image;
-}
-
 int channel(std::uint32_t color, int shift) {
     return static_cast<int>((color >> shift) & 0xFF);
 }
@@ -64,14 +34,26 @@ std::optional<CLSID> pngEncoder() {
 
 }  // namespace
 
+// A top-down 32-bit DIB selected into a memory DC; `paint` draws into the DC
+// and the pixels are read back.
 Pixels renderWith(int width, int height, const std::function<void(HDC)>& paint) {
-    ScreenDc screen;
-    return renderInto(screen.get(), width, height, paint);
+    DibCanvas canvas(width, height);
+    Pixels image;
+    if (!canvas.valid()) return image;
+    image.width = width;
+    image.height = height;
+    image.argb.assign(static_cast<std::size_t>(width) * height, kUnpainted);
+    std::memcpy(canvas.pixels(), image.argb.data(), image.argb.size() * sizeof(std::uint32_t));
+    paint(canvas.dc());
+    GdiFlush();
+    std::memcpy(image.argb.data(), canvas.pixels(), image.argb.size() * sizeof(std::uint32_t));
+    // A DIB has no alpha of its own meaning; every painted pixel is opaque.
+    for (std::uint32_t& pixel : image.argb) pixel |= 0xFF000000u;
+    return image;
 }
 
 Pixels renderWindow(HWND window, int width, int height) {
-    ScreenDc screen(window);
-    return renderInto(screen.get(), width, height, [&](HDC dc) { paintMainWindow(window, dc); });
+    return renderWith(width, height, [&](HDC dc) { paintMainWindow(window, dc); });
 }
 
 Pixels renderAt(int width, int height, float scale) {
