@@ -93,7 +93,9 @@ void logRequest(const httplib::Request& request, const httplib::Response& respon
     }
 }
 
-void route(httplib::Server& server, Site& site, int threads) {
+// Socket settings take effect when the listening socket is made, so they
+// come before the bind.
+void configure(httplib::Server& server, int threads) {
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
     server.set_payload_max_length(kMaxShotBytes);
     server.set_keep_alive_max_count(10000);
@@ -101,6 +103,9 @@ void route(httplib::Server& server, Site& site, int threads) {
     server.set_read_timeout(20);
     server.set_write_timeout(20);
     server.set_tcp_nodelay(true);
+}
+
+void route(httplib::Server& server, Site& site) {
     server.set_logger(logRequest);
     server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
         requestStart = std::chrono::steady_clock::now();
@@ -196,6 +201,7 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
         err << "cannot load the certificate " << options.certificate << " with the key " << options.key << '\n';
         return 1;
     }
+    configure(server, options.threads);
     const int port = options.listen.port == 0 ? server.bind_to_any_port(options.listen.host)
                      : server.bind_to_port(options.listen.host, options.listen.port) ? options.listen.port
                                                                                        : -1;
@@ -206,7 +212,7 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     const std::string localUrl = "https://" + shownHost(options.listen.host) + ":" + std::to_string(port);
     Site site(store, files, systemClock, options.publicUrl.empty() ? localUrl : options.publicUrl);
     site.sweep();
-    route(server, site, options.threads);
+    route(server, site);
 
     std::atomic<bool> stopRequested{false};
     std::thread signalWaiter([&] {

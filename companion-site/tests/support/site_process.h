@@ -37,6 +37,7 @@ public:
     ~SiteProcess();
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     std::string url() const { return "https://localhost:" + std::to_string(port_); }
     std::unique_ptr<httplib::SSLClient> client() const;
 
