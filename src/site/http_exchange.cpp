@@ -56,7 +56,9 @@ nlohmann::json performRequest(HttpConnection& connection, const HttpCall& call) 
     if (!isSuccess(status)) {
         // Outside the parse guard on purpose: a body that is not an object,
         // or an "error" that is not a string, leaves with the library's error.
-        throw std::runtime_error(answer.value("error", std::string("Ошибка сайта")));
+        std::string sentence = answer.value("error", std::string());
+        // An empty sentence would leave a failure with a blank status line.
+        throw std::runtime_error(sentence.empty() ? "Ошибка сайта" : sentence);
     }
     return answer;
 }

@@ -114,6 +114,11 @@ TEST(HttpFailures, FailureStatusShowsTheSitesOwnSentenceOrAGenericOne) {
     ScriptedConnection withoutError;
     withoutError.answer(500, R"({"detail":"x"})");
     EXPECT_EQ(failureOf(withoutError, getCall()), "Ошибка сайта");
+
+    // Found by the transport fuzzer: an empty sentence blanked the status line.
+    ScriptedConnection emptyError;
+    emptyError.answer(429, R"({"error":""})");
+    EXPECT_EQ(failureOf(emptyError, getCall()), "Ошибка сайта");
 }
 
 TEST(HttpFailures, FailureStatusWithUnusableJsonGivesTheLibrarysTypeError) {
