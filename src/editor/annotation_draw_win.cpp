@@ -1,9 +1,11 @@
 #include "editor/annotation_draw.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/drawing_kit.h"
+#include "editor/bitmap_lock_win.h"
 #include "editor/editor_state.h"
 #include "editor/mark_geometry.h"
 #include "editor/mosaic_cells.h"
@@ -42,35 +44,34 @@ void drawTextMark(Graphics& graphics, const Annotation& mark, Bitmap& base) {
 // The average colour of every cell, row by row; empty when the base image
 // cannot be read.
 std::vector<std::uint32_t> cellColours(Bitmap& base, const PixelArea& area, MosaicGrid grid) {
-    BitmapData source{};
-    Rect sourceArea(area.left, area.top, area.width, area.height);
-    if (base.LockBits(&sourceArea, ImageLockModeRead, PixelFormat32bppARGB, &source) != Ok) return {};
-    auto colours = averageMosaicCells(static_cast<const std::uint8_t*>(source.Scan0), source.Stride,
-                                      static_cast<int>(source.Width), static_cast<int>(source.Height), grid);
-    base.UnlockBits(&source);
-    return colours;
+    BitmapLock source(base, ImageLockModeRead, Rect(area.left, area.top, area.width, area.height));
+    if (!source.locked()) return {};
+    return averageMosaicCells(source.bytes(), source.stride(), source.width(), source.height(), grid);
 }
 
-// Every cell a hard-edged rectangle on whole image pixels. Without smoothing
-// and with pixel centres at half pixels, each pixel belongs to exactly one
-// cell at any zoom: no seams between cells and no blur at their edges.
-void fillCells(Graphics& graphics, const PixelArea& area, MosaicGrid grid, const std::vector<std::uint32_t>& colours) {
-    SmoothingMode keptSmoothing = graphics.GetSmoothingMode();
-    PixelOffsetMode keptOffset = graphics.GetPixelOffsetMode();
-    graphics.SetSmoothingMode(SmoothingModeNone);
-    graphics.SetPixelOffsetMode(PixelOffsetModeHalf);
-    SolidBrush brush(Color(0));
-    for (int row = 0; row < grid.rows; ++row) {
-        CellSpan down = cellSpan(area.top, area.height, grid.rows, row);
-        for (int column = 0; column < grid.columns; ++column) {
-            CellSpan across = cellSpan(area.left, area.width, grid.columns, column);
-            brush.SetColor(Color(colours[static_cast<std::size_t>(row) * grid.columns + column]));
-            graphics.FillRectangle(&brush, across.first, down.first, across.last - across.first,
-                                   down.last - down.first);
-        }
+// The cells at the size of the pixels they cover, one colour each.
+std::unique_ptr<Bitmap> cellPicture(const PixelArea& area, MosaicGrid grid, const std::vector<std::uint32_t>& colours) {
+    auto picture = std::make_unique<Bitmap>(area.width, area.height, PixelFormat32bppARGB);
+    {
+        BitmapLock target(*picture, ImageLockModeWrite);
+        if (!target.locked()) return nullptr;
+        fillMosaicCells(target.bytes(), target.stride(), area.width, area.height, grid, colours);
     }
+    return picture;
+}
+
+// One image pixel on one image pixel, so each pixel keeps its own cell's
+// colour; enlarged or reduced in the view without smoothing.
+void drawOnItsPixels(Graphics& graphics, Bitmap& cells, const PixelArea& area) {
+    InterpolationMode keptInterpolation = graphics.GetInterpolationMode();
+    PixelOffsetMode keptOffset = graphics.GetPixelOffsetMode();
+    graphics.SetInterpolationMode(InterpolationModeNearestNeighbor);
+    graphics.SetPixelOffsetMode(PixelOffsetModeHalf);
+    auto width = static_cast<REAL>(area.width), height = static_cast<REAL>(area.height);
+    graphics.DrawImage(&cells, RectF(static_cast<REAL>(area.left), static_cast<REAL>(area.top), width, height), 0.0f,
+                       0.0f, width, height, UnitPixel);
     graphics.SetPixelOffsetMode(keptOffset);
-    graphics.SetSmoothingMode(keptSmoothing);
+    graphics.SetInterpolationMode(keptInterpolation);
 }
 
 void drawMosaic(Graphics& graphics, const Annotation& mark, Bitmap& base) {
@@ -80,7 +81,8 @@ void drawMosaic(Graphics& graphics, const Annotation& mark, Bitmap& base) {
     PixelArea area = pixelsInside(box, static_cast<int>(base.GetWidth()), static_cast<int>(base.GetHeight()));
     if (area.width < grid->columns || area.height < grid->rows) return;
     std::vector<std::uint32_t> colours = cellColours(base, area, *grid);
-    if (!colours.empty()) fillCells(graphics, area, *grid, colours);
+    if (colours.empty()) return;
+    if (auto cells = cellPicture(area, *grid, colours)) drawOnItsPixels(graphics, *cells, area);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "editor/mosaic_cells.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -36,4 +37,19 @@ std::vector<std::uint32_t> averageMosaicCells(const std::uint8_t* pixels, int st
         }
     }
     return cells;
+}
+
+void fillMosaicCells(std::uint8_t* pixels, int stride, int width, int height, MosaicGrid grid,
+                     const std::vector<std::uint32_t>& colours) {
+    for (int row = 0; row < grid.rows; ++row) {
+        CellSpan down = cellSpan(0, height, grid.rows, row);
+        for (int y = down.first; y < down.last; ++y) {
+            auto* line = reinterpret_cast<std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
+            for (int column = 0; column < grid.columns; ++column) {
+                CellSpan across = cellSpan(0, width, grid.columns, column);
+                std::fill(line + across.first, line + across.last,
+                          colours[static_cast<std::size_t>(row) * grid.columns + column]);
+            }
+        }
+    }
 }

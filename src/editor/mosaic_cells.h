@@ -1,5 +1,6 @@
 #pragma once
-// Reduces each mosaic cell to the average colour of the pixels in it.
+// Reduces each mosaic cell to the average colour of the pixels in it, and
+// paints the cells back at the size of the pixels they cover.
 
 #include <cstdint>
 #include <vector>
@@ -10,3 +11,9 @@
 // apart. Returns columns × rows colours, row by row.
 std::vector<std::uint32_t> averageMosaicCells(const std::uint8_t* pixels, int stride, int width, int height,
                                               MosaicGrid grid);
+
+// Fills width × height pixels, rows `stride` bytes apart, each cell of the
+// grid with its colour from `colours` (columns × rows, row by row), on the
+// same cell spans as averageMosaicCells.
+void fillMosaicCells(std::uint8_t* pixels, int stride, int width, int height, MosaicGrid grid,
+                     const std::vector<std::uint32_t>& colours);

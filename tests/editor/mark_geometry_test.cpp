@@ -137,4 +137,19 @@ TEST(MosaicCells, RowsAndColumnsAreKeptApart) {
     EXPECT_EQ(cells[3], 0xFFC80064u);
 }
 
+TEST(MosaicCells, CellsArePaintedBackOnTheSpansTheyWereAveragedOver) {
+    // 31 × 15 pixels in 2 columns (15 and 16 wide), stride padded to 33.
+    const int width = 31, height = 15, stride = 33 * 4;
+    std::vector<std::uint32_t> pixels(33 * height, 0x12345678);
+    fillMosaicCells(reinterpret_cast<std::uint8_t*>(pixels.data()), stride, width, height, MosaicGrid{2, 1},
+                    {0xFF0000FFu, 0xFF00FF00u});
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) EXPECT_EQ(pixels[y * 33 + x], x < 15 ? 0xFF0000FFu : 0xFF00FF00u) << x;
+        EXPECT_EQ(pixels[y * 33 + 31], 0x12345678u);  // padding untouched
+    }
+    auto again = averageMosaicCells(reinterpret_cast<const std::uint8_t*>(pixels.data()), stride, width, height,
+                                    MosaicGrid{2, 1});
+    EXPECT_EQ(again, (std::vector<std::uint32_t>{0xFF0000FFu, 0xFF00FF00u}));
+}
+
 }  // namespace
