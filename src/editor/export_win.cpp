@@ -7,8 +7,10 @@
 
 #include "app/app_state.h"
 #include "editor/annotation_draw.h"
+#include "editor/bitmap_lock_win.h"
 #include "editor/dib_block.h"
 #include "editor/editor_state.h"
+#include "editor/flatten_pixels.h"
 #include "editor/global_memory_win.h"
 
 using namespace Gdiplus;
@@ -22,26 +24,14 @@ struct StreamRelease {
 };
 using StreamHolder = std::unique_ptr<IStream, StreamRelease>;
 
-// BitmapLockBits / BitmapUnlockBits pair for reading the whole bitmap.
-class ReadLock {
-public:
-    explicit ReadLock(Bitmap& bitmap) : bitmap_(bitmap) {
-        Rect whole(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
-        locked_ = bitmap.LockBits(&whole, ImageLockModeRead, PixelFormat32bppARGB, &data_) == Ok;
-    }
-    ~ReadLock() {
-        if (locked_) bitmap_.UnlockBits(&data_);
-    }
-    ReadLock(const ReadLock&) = delete;
-    ReadLock& operator=(const ReadLock&) = delete;
-    bool locked() const { return locked_; }
-    const BitmapData& data() const { return data_; }
-
-private:
-    Bitmap& bitmap_;
-    BitmapData data_{};
-    bool locked_ = false;
-};
+// White, then the base image over it, pixel by pixel.
+bool layBaseOverWhite(Bitmap& base, Bitmap& picture) {
+    BitmapLock source(base, ImageLockModeRead);
+    BitmapLock target(picture, ImageLockModeWrite);
+    if (!source.locked() || !target.locked()) return false;
+    layOverWhite(source.bytes(), source.stride(), target.bytes(), target.stride(), target.width(), target.height());
+    return true;
+}
 
 struct DibBlock {
     bool readable = false;  // the picture's bits could be locked
@@ -51,18 +41,17 @@ struct DibBlock {
 // The whole picture as one CF_DIB block.
 DibBlock dibBlockOf(Bitmap& picture) {
     DibBlock block;
-    ReadLock lock(picture);
+    BitmapLock lock(picture, ImageLockModeRead);
     block.readable = lock.locked();
     if (!block.readable) return block;
-    int width = static_cast<int>(lock.data().Width), height = static_cast<int>(lock.data().Height);
+    int width = lock.width(), height = lock.height();
     std::size_t size = dibBlockSize(width, height);
     GlobalMemory memory(size ? GlobalAlloc(GMEM_MOVEABLE, size) : nullptr);
     if (!memory) return block;
     {
         GlobalLockScope bytes(memory.get());
         if (!bytes.bytes()) return block;
-        writeDibBlock(static_cast<std::uint8_t*>(bytes.bytes()), width, height,
-                      static_cast<const std::uint8_t*>(lock.data().Scan0), lock.data().Stride);
+        writeDibBlock(static_cast<std::uint8_t*>(bytes.bytes()), width, height, lock.bytes(), lock.stride());
     }
     block.memory = std::move(memory);
     return block;
@@ -82,12 +71,12 @@ bool placeOnClipboard(GlobalMemory& block) {
 std::unique_ptr<Bitmap> flattenImage() {
     Bitmap* base = editorState.baseImage.get();
     if (!base) return nullptr;
-    INT width = static_cast<INT>(base->GetWidth()), height = static_cast<INT>(base->GetHeight());
-    auto picture = std::make_unique<Bitmap>(width, height, PixelFormat32bppARGB);
-    if (picture->GetLastStatus() != Ok) throw std::runtime_error("Недостаточно памяти");
+    auto picture = std::make_unique<Bitmap>(static_cast<INT>(base->GetWidth()), static_cast<INT>(base->GetHeight()),
+                                            PixelFormat32bppARGB);
+    if (picture->GetLastStatus() != Ok || !layBaseOverWhite(*base, *picture)) {
+        throw std::runtime_error("Недостаточно памяти");
+    }
     Graphics graphics(picture.get());
-    graphics.Clear(Color(0xFFFFFFFF));
-    graphics.DrawImage(base, 0, 0, width, height);
     graphics.SetSmoothingMode(SmoothingModeAntiAlias);
     for (const Annotation& mark : editorState.annotations) drawAnnotation(graphics, mark);
     return picture;

@@ -6,8 +6,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "app/app_state.h"
@@ -15,6 +13,7 @@
 #include "editor/editor_state.h"
 #include "editor/export.h"
 #include "editor/support/pictures_win.h"
+#include "support/file_bytes.h"
 #include "support/win_process.h"
 
 namespace fs = std::filesystem;
@@ -50,11 +49,6 @@ std::unique_ptr<Gdiplus::Bitmap> decodePng(const std::string& bytes) {
     stream->Release();
     if (picture && picture->GetLastStatus() != Gdiplus::Ok) picture.reset();
     return picture;
-}
-
-std::string fileBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 void expectSamePicture(Gdiplus::Bitmap& expected, Gdiplus::Bitmap& actual) {
@@ -183,6 +177,19 @@ TEST_F(Export, BusyClipboardIsReportedKeepsItsContentAndLeaksNothing) {
     EXPECT_EQ(clipboardText(), L"earlier content");
 }
 
+TEST_F(Export, FlatteningAndEncodingKeepNoCopyOfThePicture) {
+    editorState.baseImage = patternedPicture(1600, 1000);  // 6.4 MB a copy
+    editorState.annotations = {mark(AnnotationKind::Mosaic, 10, 10, 1500, 900, 0, 4),
+                               mark(AnnotationKind::Frame, 5, 5, 1590, 990, 0xFFFF0000, 10)};
+    flattenedPng();
+    SIZE_T before = privateBytes();
+    for (int round = 0; round < 20; ++round) {
+        EXPECT_GT(flattenedPng().size(), 8u);
+        EXPECT_NE(flattenImage(), nullptr);
+    }
+    EXPECT_LT(privateBytes(), before + 40u * 1024 * 1024) << "20 rounds of 6.4 MB copies would be 128 MB";
+}
+
 TEST_F(Export, SaveAsWritesThePngOfTheFlattenedPicture) {
     useMarkedPicture();
     dialogScript.path = (folder / "shot.png").wstring();
@@ -190,7 +197,7 @@ TEST_F(Export, SaveAsWritesThePngOfTheFlattenedPicture) {
     EXPECT_EQ(app.statusLine, L"Снимок сохранён");
     ASSERT_EQ(dialogScript.calls, 1);
 
-    std::string written = fileBytes(folder / "shot.png");
+    std::string written = readFile(folder / "shot.png");
     ASSERT_GT(written.size(), 8u);
     EXPECT_EQ(written.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
     auto flattened = flattenImage();
