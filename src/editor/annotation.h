@@ -18,6 +18,8 @@ enum class AnnotationKind : std::int32_t {
 struct MarkPoint {
     float x = 0.0f;
     float y = 0.0f;
+
+    bool operator==(const MarkPoint&) const = default;
 };
 
 struct Annotation {
@@ -30,4 +32,6 @@ struct Annotation {
     float thickness = 0.0f;
     std::vector<MarkPoint> points;  // the stroke of a Pen mark
     std::wstring text;              // the text of a Text mark
+
+    bool operator==(const Annotation&) const = default;
 };

@@ -1,9 +1,11 @@
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/drawing_kit.h"
-#include "editor/annotation_draw.h"
+#include "app/win_handles.h"
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
-#include "app/win_handles.h"
+#include "editor/shown_picture_win.h"
 
 using namespace Gdiplus;
 
@@ -12,23 +14,6 @@ namespace {
 void storeView(const ViewFit& view) {
     editorState.viewScale = view.scale;
     editorState.imageRect = RectF(view.rect.x, view.rect.y, view.rect.width, view.rect.height);
-}
-
-void paintPicture(Graphics& graphics, Bitmap& base, float clientWidth, float clientHeight, float dpiScale) {
-    ViewFit view = fitImageToView(clientWidth, clientHeight, static_cast<int>(base.GetWidth()),
-                                  static_cast<int>(base.GetHeight()), dpiScale);
-    storeView(view);
-    RectF shown = editorState.imageRect;
-    graphics.DrawImage(&base, shown);
-
-    GraphicsState saved = graphics.Save();
-    graphics.SetClip(shown);
-    graphics.TranslateTransform(shown.X, shown.Y, MatrixOrderPrepend);
-    graphics.ScaleTransform(view.scale, view.scale, MatrixOrderPrepend);
-    graphics.SetSmoothingMode(SmoothingModeAntiAlias);
-    for (const Annotation& mark : editorState.annotations) drawAnnotation(graphics, mark);
-    if (editorState.dragging) drawAnnotation(graphics, editorState.pendingMark);
-    graphics.Restore(saved);
 }
 
 void paintStatus(Graphics& graphics, float clientWidth, float clientHeight, float dpiScale) {
@@ -44,21 +29,30 @@ ViewFit currentView() {
     return ViewFit{editorState.viewScale, ViewRect{rect.X, rect.Y, rect.Width, rect.Height}};
 }
 
+void paintEditorOn(HDC dc, int width, int height, float dpiScale) {
+    if (width <= 0 || height <= 0) return;
+    auto clientWidth = static_cast<float>(width), clientHeight = static_cast<float>(height);
+    Bitmap* base = editorState.baseImage.get();
+    if (base) {
+        storeView(fitImageToView(clientWidth, clientHeight, static_cast<int>(base->GetWidth()),
+                                 static_cast<int>(base->GetHeight()), dpiScale));
+    }
+    const DibCanvas& shown = shownPicture(width, height, currentView());
+    DibCanvas frame(width, height);
+    if (!shown.valid() || !frame.valid()) return;
+    std::copy(shown.pixels(), shown.pixels() + static_cast<std::size_t>(width) * height, frame.pixels());
+    {
+        Bitmap pixels(width, height, frame.stride(), PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(frame.pixels()));
+        Graphics graphics(&pixels);
+        if (base && editorState.dragging) drawMarksInView(graphics, currentView(), {&editorState.pendingMark, 1});
+        paintStatus(graphics, clientWidth, clientHeight, dpiScale);
+    }
+    BitBlt(dc, 0, 0, width, height, frame.dc(), 0, 0, SRCCOPY);
+}
+
 void paintEditor(HWND window) {
     PaintScope paint(window);
     RECT client{};
     GetClientRect(window, &client);
-    if (client.right <= 0 || client.bottom <= 0) return;
-
-    Bitmap frame(client.right, client.bottom, PixelFormat32bppARGB);
-    {
-        Graphics graphics(&frame);
-        graphics.Clear(Color(backgroundColor));
-        float dpiScale = static_cast<float>(GetDpiForWindow(window)) / 96.0f;
-        auto width = static_cast<float>(client.right), height = static_cast<float>(client.bottom);
-        if (editorState.baseImage) paintPicture(graphics, *editorState.baseImage, width, height, dpiScale);
-        paintStatus(graphics, width, height, dpiScale);
-    }
-    Graphics screen(paint.dc());
-    screen.DrawImage(&frame, 0, 0, client.right, client.bottom);
+    paintEditorOn(paint.dc(), client.right, client.bottom, static_cast<float>(GetDpiForWindow(window)) / 96.0f);
 }

@@ -18,6 +18,10 @@ MarkPoint clientToImage(POINT point);
 
 void invalidateEditor();
 void paintEditor(HWND window);
+// One whole frame of the editor client area, the picture with its marks and
+// the status line (the toolbar buttons are windows of their own), on
+// `dc` for a client area of width × height.
+void paintEditorOn(HDC dc, int width, int height, float dpiScale);
 
 void pressOnImage(HWND window, POINT point);
 void dragTo(POINT point);

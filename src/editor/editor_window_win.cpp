@@ -5,6 +5,7 @@
 #include "app/drawing_kit.h"
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
+#include "editor/shown_picture_win.h"
 #include "storage/capture_history.h"
 
 namespace {
@@ -20,6 +21,7 @@ void onDestroy() {
     editorState.editorWindow = nullptr;
     editorState.toolbarButtons.clear();  // they die with the window
     editorState.baseImage.reset();
+    forgetShownPicture();
     editorState.annotations.clear();
     editorState.redoStack.clear();
     editorState.dragging = false;

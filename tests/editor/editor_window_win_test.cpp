@@ -5,12 +5,13 @@
 #include "app/app_state.h"
 #include "app/command_ids.h"
 #include "app/controls.h"
-#include "app/startup.h"
+#include "app/win_handles.h"
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
 #include "editor/support/entry_script_win.h"
 #include "editor/support/pictures_win.h"
 #include "storage/capture_history.h"
+#include "support/shell_session_win.h"
 
 namespace {
 
@@ -38,12 +39,9 @@ BOOL scriptedColourDialog(CHOOSECOLORW* dialog) {
 // picture in each.
 class EditorWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { shellStarted = startShell(GetModuleHandleW(nullptr)); }
+    static void SetUpTestSuite() { shellStarted = testsupport::startTestShell(); }
     static void TearDownTestSuite() {
-        if (app.mainWindow) DestroyWindow(app.mainWindow);
-        pump();
-        if (shellStarted) stopShell();
-        app.mainWindow = nullptr;
+        if (shellStarted) testsupport::endTestShell();
     }
 
     void SetUp() override {
@@ -57,16 +55,7 @@ protected:
         app.token.clear();
         showColorDialog = ChooseColorW;
         if (editorState.editorWindow) DestroyWindow(editorState.editorWindow);
-        pump();
-    }
-
-    static void pump() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) continue;
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        testsupport::pumpMessages();
     }
 
     HWND open(int width = 200, int height = 100) {
@@ -81,7 +70,7 @@ protected:
         AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, GetDpiForWindow(editor));
         SetWindowPos(editor, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                      SWP_NOMOVE | SWP_NOZORDER);
-        pump();
+        testsupport::pumpMessages();
         UpdateWindow(editor);
     }
 
@@ -409,28 +398,77 @@ TEST_F(EditorWindow, WithoutAPictureCommandsSaySoAndPressesDoNothing) {
     EXPECT_EQ(app.statusLine, L"Нет снимка для загрузки");
 }
 
+// The colour the window shows at a point of the image, or at a client point.
+std::uint32_t shownColour(POINT client) {
+    HWND editor = editorState.editorWindow;
+    UpdateWindow(editor);
+    GdiFlush();
+    ScreenDc dc(editor);
+    COLORREF colour = GetPixel(dc.get(), client.x, client.y);
+    return 0xFF000000u | GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
+}
+
+std::uint32_t shownColour(MarkPoint imagePoint) {
+    MarkPoint client = imageToClient(imagePoint, currentView());
+    return shownColour(POINT{static_cast<int>(client.x), static_cast<int>(client.y)});
+}
+
+constexpr std::uint32_t kMarkColour = 0xFFFF647A;
+constexpr std::uint32_t kBand = 0xFF111111;
+
 TEST_F(EditorWindow, PaintShowsThePictureTheMarksAndTheMarkInProgress) {
-    HWND editor = open();
+    open();
     drag({20, 20}, {180, 80});  // an arrow
     command(ID_TOOL_FIRST + 1);
     mouse(WM_LBUTTONDOWN, {20, 60});
     mouse(WM_MOUSEMOVE, {100, 95});
-    UpdateWindow(editor);
-    GdiFlush();
-    HDC dc = GetDC(editor);
-    auto screen = [&](MarkPoint imagePoint) {
-        MarkPoint client = imageToClient(imagePoint, currentView());
-        COLORREF colour = GetPixel(dc, static_cast<int>(client.x), static_cast<int>(client.y));
-        return 0xFF000000u | GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
-    };
-    EXPECT_EQ(screen({150, 20}), kBase);
-    EXPECT_EQ(screen({100, 50}), 0xFFFF647Au);  // on the arrow's shaft
-    EXPECT_EQ(screen({60, 60}), 0xFFFF647Au);   // the frame being dragged, on its top edge
-    EXPECT_EQ(screen({60, 75}), kBase);
-    COLORREF band = GetPixel(dc, 900, 130);
-    EXPECT_EQ(band, RGB(17, 17, 17));
-    ReleaseDC(editor, dc);
+    EXPECT_EQ(shownColour(MarkPoint{150, 20}), kBase);
+    EXPECT_EQ(shownColour(MarkPoint{100, 50}), kMarkColour);  // on the arrow's shaft
+    EXPECT_EQ(shownColour(MarkPoint{60, 60}), kMarkColour);   // the frame being dragged, on its top edge
+    EXPECT_EQ(shownColour(MarkPoint{60, 75}), kBase);
+    EXPECT_EQ(shownColour(POINT{900, 130}), kBand);
     EXPECT_EQ(editorState.annotations.size(), 1u);
+
+    mouse(WM_MOUSEMOVE, {100, 80});  // the frame moves on; its old edge is gone
+    EXPECT_EQ(shownColour(MarkPoint{60, 95}), kBase);
+    EXPECT_EQ(shownColour(MarkPoint{60, 80}), kMarkColour);
+}
+
+TEST_F(EditorWindow, UndoRedoAndNewMarksShowAtOnce) {
+    open();
+    drag({20, 50}, {180, 50});  // a line across the middle
+    command(ID_TOOL_FIRST + 2);
+    drag({100, 10}, {100, 90});
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
+    EXPECT_EQ(shownColour(MarkPoint{100, 20}), kMarkColour);
+    command(ID_UNDO);
+    EXPECT_EQ(shownColour(MarkPoint{100, 20}), kBase);
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
+    command(ID_UNDO);
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kBase);
+    command(ID_REDO);
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
+}
+
+TEST_F(EditorWindow, ResizedWindowShowsThePictureInItsNewPlace) {
+    open(200, 100);
+    drag({20, 50}, {180, 50});
+    MarkPoint corner = imageToClient({0, 0}, currentView());
+    setClientSize(900, 700);
+    MarkPoint moved = imageToClient({0, 0}, currentView());
+    ASSERT_NE(static_cast<int>(moved.y), static_cast<int>(corner.y));
+    EXPECT_EQ(shownColour(MarkPoint{1, 1}), kBase);
+    EXPECT_EQ(shownColour(MarkPoint{198, 98}), kBase);
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
+    EXPECT_EQ(shownColour(POINT{static_cast<int>(moved.x) - 3, static_cast<int>(moved.y) + 10}), kBand);
+}
+
+TEST_F(EditorWindow, NextPictureReplacesTheOneShownBefore) {
+    open(200, 100);
+    EXPECT_EQ(shownColour(MarkPoint{100, 50}), kBase);
+    openEditor(filledPicture(200, 100, 0xFF22AA44));
+    setClientSize(1000, 720);
+    EXPECT_EQ(shownColour(MarkPoint{100, 50}), 0xFF22AA44u);
 }
 
 }  // namespace
