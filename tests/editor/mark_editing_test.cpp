@@ -99,6 +99,20 @@ TEST(UndoRedo, MarksMoveBetweenTheListsWhole) {
     EXPECT_EQ(list.redo.back().points.size(), 2u);
 }
 
+TEST(UndoRedo, EveryMarkCanBeUndoneAndRedone) {
+    MarkList list;
+    for (int i = 0; i < 2000; ++i) list.drag(AnnotationKind::Line, {0, 0}, {10.0f + i, 10});
+    std::vector<Annotation> drawn = list.marks;
+    while (undoMark(list.marks, list.redo)) {
+    }
+    EXPECT_TRUE(list.marks.empty());
+    EXPECT_EQ(list.redo.size(), 2000u);
+    while (redoMark(list.marks, list.redo)) {
+    }
+    EXPECT_EQ(list.marks, drawn);
+    EXPECT_TRUE(list.redo.empty());
+}
+
 TEST(UndoRedo, EmptyListsChangeNothing) {
     MarkList list;
     EXPECT_FALSE(undoMark(list.marks, list.redo));
