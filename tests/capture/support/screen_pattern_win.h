@@ -1,0 +1,42 @@
+#pragma once
+// A window of known pixels over the whole virtual screen, so a test knows
+// what a screen copy must hold, and pixel reading helpers.
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace capturetest {
+
+// Every pixel differs from its neighbours and tells its own place: red is
+// x, green is y (low bytes), blue carries the high bits of both. Opaque.
+std::uint32_t patternColour(int x, int y);
+
+// A topmost popup over the virtual screen painting patternColour at every
+// point (x, y) relative to the virtual screen's top-left corner. It runs on
+// a thread of its own, like another program's window: it repaints what a
+// hidden window uncovers while the test's thread waits in the capture.
+class PatternWindow {
+public:
+    PatternWindow();
+    ~PatternWindow();
+    PatternWindow(const PatternWindow&) = delete;
+    PatternWindow& operator=(const PatternWindow&) = delete;
+
+private:
+    void run(HANDLE ready);
+    std::thread thread_;
+    HWND window_ = nullptr;
+};
+
+// The pixels of a bitmap as 0xAARRGGBB, row by row.
+std::vector<std::uint32_t> bitmapPixels(Gdiplus::Bitmap& bitmap);
+
+// What the screen shows now in (x, y, width, height) of the virtual screen,
+// as 0x00RRGGBB values (screen pixels carry no alpha).
+std::vector<std::uint32_t> screenPixels(int x, int y, int width, int height);
+
+}  // namespace capturetest
