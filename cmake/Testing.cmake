@@ -22,7 +22,7 @@ endfunction()
 
 if(WIN32)
   add_test(NAME wine_prefix_init
-    COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix" "${CMAKE_BINARY_DIR}/wineprefix")
+    COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix" "${CMAKE_BINARY_DIR}/wineprefix" --unmanaged)
   set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300)
 endif()
 

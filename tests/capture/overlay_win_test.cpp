@@ -4,6 +4,7 @@
 #include "capture/capture.h"
 #include "capture/support/capture_fixture_win.h"
 #include "editor/editor_state.h"
+#include "support/win_process.h"
 
 namespace {
 
@@ -26,7 +27,11 @@ protected:
         EXPECT_FALSE(app.selecting);
         EXPECT_EQ(editorState.editorWindow, nullptr);
         EXPECT_TRUE(mainWindowVisible());
-        EXPECT_EQ(GetForegroundWindow(), app.mainWindow);
+        // Wine hands the foreground over asynchronously to unmanaged windows.
+        EXPECT_TRUE(testsupport::waitFor([] {
+            pumpMessages();
+            return GetForegroundWindow() == app.mainWindow;
+        }, std::chrono::seconds(3)));
     }
 
     // The editor got exactly the pattern's pixels of (left, top, width, height).
