@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "app/app_state.h"
+#include "app/button_look.h"
 #include "app/command_ids.h"
 #include "app/control_layout.h"
 #include "app/controls.h"
@@ -64,7 +65,7 @@ void quit(HWND window) {
 }
 
 void onCommand(HWND window, int id) {
-    if (id >= ID_PAGE_FIRST && id < ID_PAGE_FIRST + PAGE_COUNT) {
+    if (isTabButton(id)) {
         selectPage(window, id - ID_PAGE_FIRST);
         return;
     }

@@ -66,7 +66,7 @@ std::string displayText(std::string text) {
 }
 
 int pageIndex(int page) {
-    return std::clamp(page, 0, kPageCount - 1);
+    return std::clamp(page, 0, PAGE_COUNT - 1);
 }
 
 QuotaView quotaView(const json& profile, bool linked) {

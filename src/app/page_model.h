@@ -10,7 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-inline constexpr int kPageCount = 5;
+#include "app/command_ids.h"
+
 inline constexpr float kQuotaBarWidth = 332.0f;
 inline constexpr float kTallestBar = 110.0f;
 inline constexpr float kEmptyDayBar = 4.0f;

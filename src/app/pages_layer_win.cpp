@@ -98,7 +98,7 @@ void drawBoxedText(Graphics& graphics, const std::wstring& text, const TextBox& 
 
 void drawPageLayer(Graphics& layer, int page) {
     using PageDrawer = void (*)(Graphics&);
-    static constexpr PageDrawer pages[kPageCount] = {drawQuotaPage, drawWeekPage, drawComingSoonPage,
+    static constexpr PageDrawer pages[PAGE_COUNT] = {drawQuotaPage, drawWeekPage, drawComingSoonPage,
                                                      drawNewsPage, drawProfilePage};
     int index = pageIndex(page);
     drawAccentDot(layer, index);
