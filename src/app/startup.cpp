@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app/app_state.h"
+#include "app/control_layout.h"
 #include "app/main_window.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
@@ -18,10 +19,6 @@ constexpr wchar_t kInstanceMutex[] = L"Local\\Clipvane.Desktop";
 constexpr wchar_t kMainClass[] = L"ClipvaneMain";
 constexpr DWORD kMainStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT kAutoRefreshMs = 300000;
-
-int scaled(double units, double scale) {
-    return static_cast<int>(units * scale);
-}
 
 void createSharedGdiObjects() {
     app.backgroundBrush = CreateSolidBrush(RGB(17, 17, 17));
@@ -60,8 +57,9 @@ void registerWindowClasses() {
 
 bool createMainWindow() {
     UINT dpi = GetDpiForSystem();
-    double scale = dpi / 96.0;
-    RECT frame{0, 0, scaled(380, scale), scaled(440, scale)};
+    int width = scaleUnits(380, dpi);
+    int height = scaleUnits(440, dpi);
+    RECT frame{0, 0, width, height};
     AdjustWindowRectExForDpi(&frame, kMainStyle, FALSE, 0, dpi);
     HWND window = CreateWindowExW(0, kMainClass, L"Clipvane", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
@@ -71,8 +69,8 @@ bool createMainWindow() {
 
     BOOL dark = TRUE;
     DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);
-    HRGN outline = CreateRoundRectRgn(0, 0, scaled(380, scale) + 1, scaled(440, scale) + 1, scaled(36, scale),
-                                      scaled(36, scale));
+    int corner = scaleUnits(36, dpi);
+    HRGN outline = CreateRoundRectRgn(0, 0, width + 1, height + 1, corner, corner);
     SetWindowRgn(window, outline, TRUE);  // the window owns the region from here on
     return true;
 }
