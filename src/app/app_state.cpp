@@ -6,6 +6,7 @@ AppState app;
 
 void setStatus(const std::wstring& text) {
     if (&text != &app.statusLine) app.statusLine = text;
-    InvalidateRect(app.mainWindow, nullptr, FALSE);
+    // A null window would mean every window on the desktop.
+    if (app.mainWindow) InvalidateRect(app.mainWindow, nullptr, FALSE);
     if (editorState.editorWindow) InvalidateRect(editorState.editorWindow, nullptr, FALSE);
 }
