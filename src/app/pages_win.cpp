@@ -57,17 +57,18 @@ void fadeInPage(DibCanvas& buffer, float scale) {
                blend);
 }
 
-// Header, page and status line in the buffer. A settled page is drawn
+// Header, status line and page in the buffer; the page area lies between
+// the other two, so the order does not show. A settled page is drawn
 // straight in; only a transition needs the page on a layer of its own.
 void drawWindow(DibCanvas& buffer, float scale) {
     bool settled = app.pageProgress >= 1.0f;
     drawOnCanvas(buffer, scale, [settled](Graphics& graphics) {
         graphics.Clear(Color(backgroundColor));
         drawHeader(graphics);
+        drawStatusLine(graphics);
         if (settled) drawPageLayer(graphics, app.currentPage);
     });
     if (!settled) fadeInPage(buffer, scale);
-    drawOnCanvas(buffer, scale, drawStatusLine);
 }
 
 void paintFrame(HDC target, int width, int height, float scale) {
