@@ -42,13 +42,6 @@ TEST(PageAnimation, EndsExactlyOnThePageWithTheFadeComplete) {
     EXPECT_EQ(last.pageProgress, 1.0f);
 }
 
-TEST(PageAnimation, OneTickCoversTwentyTwoPercentAndAddsToTheFade) {
-    PageTick tick = advancePageAnimation({0.0f, 0.0f}, 1);
-    EXPECT_FLOAT_EQ(tick.motion.indicatorPos, 0.22f);
-    EXPECT_FLOAT_EQ(tick.motion.pageProgress, 0.055f);
-    EXPECT_FALSE(tick.finished);
-}
-
 TEST(PageAnimation, ARetargetStartsFromWhereTheHighlightStands) {
     PageTick tick = advancePageAnimation({2.5f, 0.0f}, 0);
     EXPECT_FLOAT_EQ(tick.motion.indicatorPos, 2.5f - 2.5f * 0.22f);
