@@ -54,7 +54,7 @@ std::string generatePassword() {
 
 std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now) {
     const std::string code = newLinkCode();
-    store.addLinkCode(userId, sha256Hex(code), now + kLinkCodeLifetimeSeconds);
+    store.replaceLinkCode(userId, sha256Hex(code), now + kLinkCodeLifetimeSeconds);
     return code;
 }
 

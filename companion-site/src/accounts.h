@@ -28,7 +28,8 @@ std::optional<User> checkPassword(Store& store, const std::string& name, const s
 // 16 characters from an alphabet without look-alikes.
 std::string generatePassword();
 
-// A new code for the user, valid for 10 minutes; only its hash is stored.
+// A new code for the user, valid for 10 minutes, in place of any earlier
+// one; only its hash is stored.
 std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now);
 
 }  // namespace site

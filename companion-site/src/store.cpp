@@ -128,10 +128,13 @@ std::optional<User> Store::userByName(const std::string& name) {
     });
 }
 
-void Store::addLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
+void Store::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
     std::lock_guard lock(mutex_);
+    Transaction transaction(connection_);
+    query("DELETE FROM link_codes WHERE user_id = ?", [&](Statement& s) { s.bind(1, userId).run(); });
     query("INSERT OR REPLACE INTO link_codes(hash, user_id, expires_at) VALUES(?, ?, ?)",
           [&](Statement& s) { s.bind(1, codeHash).bind(2, userId).bind(3, expiresAt).run(); });
+    transaction.commit();
 }
 
 std::optional<User> Store::redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,

@@ -62,7 +62,8 @@ public:
     std::optional<PasswordRecord> passwordOf(const std::string& name);
     std::optional<User> userByName(const std::string& name);
 
-    void addLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt);
+    // The user's one live code: any earlier code of the user stops working.
+    void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt);
     // Uses up the code and stores the token in one step; nothing when the
     // code is unknown or expired.
     std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash, std::int64_t now);

@@ -51,14 +51,16 @@ TEST(LinkCodes, TypedVariantsOfTheCodeAreAccepted) {
     EXPECT_EQ(h.redeem(" " + code + " ").status, 200);
 }
 
-TEST(LinkCodes, CodeExpiresAfterTenMinutes) {
+TEST(LinkCodes, ANewCodeReplacesTheLastAndCodesExpireAfterTenMinutes) {
     Harness h;
     h.addUser("alice");
+    const std::string replaced = h.issueCode("alice");
     const std::string lastSecond = h.issueCode("alice");
-    const std::string late = h.issueCode("alice");
     h.now += site::kLinkCodeLifetimeSeconds - 1;
+    EXPECT_EQ(h.redeem(replaced).status, 400);
     EXPECT_EQ(h.redeem(lastSecond).status, 200);
-    h.now += 1;
+    const std::string late = h.issueCode("alice");
+    h.now += site::kLinkCodeLifetimeSeconds;
     const auto expired = h.redeem(late);
     EXPECT_EQ(expired.status, 400);
     EXPECT_EQ(errorOf(expired), site::messages::kBadLinkCode);

@@ -28,7 +28,7 @@ TEST(Store, ReopenedStoreKeepsEverything) {
     {
         site::Store store(path);
         const auto id = site::createUser(store, "alice", "pw", true, now, site_test::kTestIterations);
-        store.addLinkCode(id, "code-hash", now + 600);
+        store.replaceLinkCode(id, "code-hash", now + 600);
         ASSERT_TRUE(store.redeemLinkCode("code-hash", "token-hash", now));
         shot = shotAt(id, now);
         ASSERT_TRUE(store.addShotWithinLimit(shot, site::utcDay(now), 5));
@@ -59,13 +59,16 @@ TEST(Store, LimitIsCheckedWithTheInsert) {
     EXPECT_TRUE(store.addShotWithinLimit(shotAt(id, 86400), 1, 2));
 }
 
-TEST(Store, ExpiredCodesAndSessionsAreForgotten) {
+TEST(Store, OneLiveCodePerUserAndExpiredOnesForgotten) {
     site::Store store(":memory:");
     const auto id = site::createUser(store, "alice", "pw", false, 0, site_test::kTestIterations);
-    store.addLinkCode(id, "old", 100);
-    store.addLinkCode(id, "new", 300);
+    const auto other = site::createUser(store, "bob", "pw", false, 0, site_test::kTestIterations);
+    store.replaceLinkCode(id, "replaced", 300);
+    store.replaceLinkCode(id, "old", 100);
+    store.replaceLinkCode(other, "new", 300);
     store.addSession("s-old", id, "f", 100);
     store.forgetExpired(200);
+    EXPECT_FALSE(store.redeemLinkCode("replaced", "t0", 50));
     EXPECT_FALSE(store.redeemLinkCode("old", "t1", 50));
     EXPECT_TRUE(store.redeemLinkCode("new", "t2", 200));
     EXPECT_FALSE(store.session("s-old", 50));

@@ -2,8 +2,9 @@
 # Starts and stops the real companion site for the end-to-end tests.
 #   companion_fixture.sh start <folder> <clipvane-site> <trust program>
 #   companion_fixture.sh stop <folder>
-# start gives the site a fresh data folder with the user "e2e", issues two
-# link codes (code-link, code-relink), has the Wine prefix in WINEPREFIX
+# start gives the site a fresh data folder with the users "e2e" and
+# "e2e-relink", issues a link code for each (code-link, code-relink: a user
+# has one live code at a time), has the Wine prefix in WINEPREFIX
 # trust the development authority, and writes the site's address to
 # <folder>/address once it listens on a free loopback port.
 set -e
@@ -23,9 +24,9 @@ start)
   rm -rf "$folder/data" "$folder/address"
   echo "e2e-password" >"$folder/password"
   "$site" user add e2e --password-file "$folder/password" --data "$folder/data" >/dev/null
-  for name in link relink; do
-    "$site" code e2e --data "$folder/data" >"$folder/code-$name"
-  done
+  "$site" user add e2e-relink --password-file "$folder/password" --data "$folder/data" >/dev/null
+  "$site" code e2e --data "$folder/data" >"$folder/code-link"
+  "$site" code e2e-relink --data "$folder/data" >"$folder/code-relink"
   "$site" serve --data "$folder/data" --cert "$folder/certs/server.pem" --key "$folder/certs/server.key" \
     --listen 127.0.0.1:0 >"$folder/server.log" 2>&1 &
   echo $! >"$folder/server.pid"

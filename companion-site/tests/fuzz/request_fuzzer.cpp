@@ -40,10 +40,10 @@ struct World {
     explicit World(const std::filesystem::path& scratch)
         : folder(scratch), files(scratch, false), site(store, files, [] { return kNow; }, "https://fuzz.test", 1) {
         const auto user = site::createUser(store, "alice", "pw", false, kNow, 1);
-        code = site::issueLinkCode(store, user, kNow);
         token = site::newSecret();
         const std::string linking = site::issueLinkCode(store, user, kNow);
         store.redeemLinkCode(site::sha256Hex(linking), site::sha256Hex(token), kNow);
+        code = site::issueLinkCode(store, user, kNow);
         session = site::newSecret();
         formToken = site::newSecret();
         store.addSession(site::sha256Hex(session), user, formToken, kNow + 3600);
