@@ -91,4 +91,30 @@ TEST(PngCheck, ImageDataAndAFinalEndAreRequired) {
     EXPECT_EQ(site::checkPng(start + pngChunk("IDAT", "x") + pngChunk("IEND", "z")), PngProblem::NoEnd);
 }
 
+TEST(PngCheck, PiecesOfAnySizeGiveTheSameVerdict) {
+    const std::string png = makePng(16, 16, 4);
+    std::string badCrc = png;
+    badCrc[45] ^= 0x01;
+    const struct {
+        std::string bytes;
+        PngProblem expected;
+    } cases[] = {
+        {png, PngProblem::None},
+        {png.substr(0, 7), PngProblem::NoSignature},
+        {png.substr(0, 20), PngProblem::BadHeader},
+        {png.substr(0, 45), PngProblem::BrokenChunk},
+        {png.substr(0, png.size() - 12), PngProblem::NoEnd},
+        {png + "x", PngProblem::NoEnd},
+        {badCrc, PngProblem::BrokenChunk},
+        {kSignature + pngChunk("IHDR", header(1, 1, 8, 2)) + pngChunk("IEND", ""), PngProblem::NoImageData},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t piece : {1, 3, 13}) {
+            site::PngChecker checker;
+            for (std::size_t at = 0; at < c.bytes.size(); at += piece) checker.feed(std::string_view(c.bytes).substr(at, piece));
+            EXPECT_EQ(checker.finish(), c.expected) << c.bytes.size() << " bytes in pieces of " << piece;
+        }
+    }
+}
+
 }  // namespace
