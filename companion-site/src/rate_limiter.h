@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+
+#include "oldest_first_map.h"
 
 namespace site {
 
@@ -12,8 +13,8 @@ class RateLimiter {
 public:
     RateLimiter(int maxAttempts, std::int64_t windowSeconds, std::size_t maxKeys = 100000);
 
-    // Counts one attempt; false when the key has used up its window. When the
-    // table is full of live windows, new keys are refused rather than let in.
+    // Counts one attempt; false when the key has used up its window. When
+    // the table is full, the oldest window is forgotten to make room.
     bool allow(const std::string& key, std::int64_t now);
 
     void forgetExpired(std::int64_t now);
@@ -26,11 +27,8 @@ private:
 
     const int maxAttempts_;
     const std::int64_t windowSeconds_;
-    const std::size_t maxKeys_;
     std::mutex mutex_;
-    std::unordered_map<std::string, Window> windows_;
-
-    void forgetExpiredLocked(std::int64_t now);
+    OldestFirstMap<Window> windows_;
 };
 
 }  // namespace site

@@ -35,13 +35,13 @@ TEST(RateLimiter, CountsPerKeyWithinAWindow) {
     EXPECT_TRUE(limiter.allow("b", 10));
 }
 
-TEST(RateLimiter, FullTableRefusesNewKeysUntilWindowsExpire) {
-    site::RateLimiter limiter(5, 60, 2);
+TEST(RateLimiter, FullTableForgetsTheOldestWindow) {
+    site::RateLimiter limiter(1, 60, 2);
     EXPECT_TRUE(limiter.allow("a", 0));
-    EXPECT_TRUE(limiter.allow("b", 0));
-    EXPECT_FALSE(limiter.allow("c", 30));
-    EXPECT_TRUE(limiter.allow("a", 30));
-    EXPECT_TRUE(limiter.allow("c", 60));
+    EXPECT_TRUE(limiter.allow("b", 10));
+    EXPECT_TRUE(limiter.allow("c", 20));   // a's window makes room
+    EXPECT_FALSE(limiter.allow("b", 20));  // b's is kept
+    EXPECT_TRUE(limiter.allow("a", 20));
 }
 
 TEST(Forms, FieldsAreDecoded) {
