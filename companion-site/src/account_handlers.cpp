@@ -31,6 +31,11 @@ std::string field(const std::map<std::string, std::string>& fields, const char* 
     return found == fields.end() ? std::string() : found->second;
 }
 
+// The wait in whole minutes, rounded up, so the time named is never early.
+std::string throttledSentence(std::int64_t waitSeconds) {
+    return std::string(messages::kAccountThrottled) + " " + std::to_string((waitSeconds + 59) / 60) + " мин.";
+}
+
 SiteResponse staleForm() {
     return messagePage(403, messages::kStaleForm, "Откройте личный кабинет заново и повторите действие.");
 }
@@ -51,7 +56,8 @@ std::optional<Session> Site::formSession(const SiteRequest& request, std::map<st
     return session;
 }
 
-SiteResponse Site::signInPage(const SiteRequest& request, int status, const char* error, const std::string& userName) {
+SiteResponse Site::signInPage(const SiteRequest& request, int status, const std::string& error,
+                              const std::string& userName) {
     std::string formToken = cookieOf(request, kSignInCookie);
     if (formToken.empty()) formToken = newSecret();
     SiteResponse response = htmlResponse(status, renderSignInPage(formToken, error, userName));
@@ -61,18 +67,31 @@ SiteResponse Site::signInPage(const SiteRequest& request, int status, const char
 SiteResponse Site::accountPage(const SiteRequest& request) {
     const auto session = currentSession(request);
     if (!session) return signInPage(request, 200, "", "");
+    return overview(*session, "");
+}
+
+// A link code only on the user's own request, with the form token; it
+// replaces any code the user had, so at most one is ever live.
+SiteResponse Site::newLinkCode(const SiteRequest& request) {
+    std::map<std::string, std::string> fields;
+    const auto session = formSession(request, fields);
+    if (!session) return staleForm();
+    return overview(*session, formatLinkCode(issueLinkCode(store_, session->user.id, clock_())));
+}
+
+SiteResponse Site::overview(const Session& session, const std::string& linkCode) {
     const std::int64_t now = clock_();
-    const User& user = session->user;
+    const User& user = session.user;
     AccountView view{user.name,
                      user.pro,
                      publicUrl_,
-                     formatLinkCode(issueLinkCode(store_, user.id, now)),
+                     linkCode,
                      now + kLinkCodeLifetimeSeconds,
                      store_.uploadsOn(user.id, utcDay(now)),
                      dailyLimit(user.pro),
                      store_.shotsOf(user.id),
                      store_.devicesOf(user.id),
-                     session->formToken};
+                     session.formToken};
     return htmlResponse(200, renderAccountPage(view));
 }
 
@@ -81,13 +100,20 @@ SiteResponse Site::signIn(const SiteRequest& request) {
     const std::string userName = field(fields, "user");
     const std::string formToken = cookieOf(request, kSignInCookie);
     if (formToken.empty() || !constantTimeEqual(field(fields, "form"), formToken)) return staleForm();
-    if (!signInAttempts_.allow(request.remoteAddress, clock_()))
+    const std::int64_t now = clock_();
+    if (!signInAttempts_.allow(request.remoteAddress, now))
         return signInPage(request, 429, messages::kTooManyAttempts, userName);
+    if (const std::int64_t wait = signInFailures_.waitFor(userName, now); wait > 0)
+        return signInPage(request, 429, throttledSentence(wait), userName);
     const auto user = checkPassword(store_, userName, field(fields, "password"), passwordIterations_);
-    if (!user) return signInPage(request, 401, messages::kWrongPassword, userName);
+    if (!user) {
+        signInFailures_.failed(userName, now);
+        return signInPage(request, 401, messages::kWrongPassword, userName);
+    }
+    signInFailures_.succeeded(userName);
 
     const std::string secret = newSecret();
-    store_.addSession(sha256Hex(secret), user->id, newSecret(), clock_() + kSessionLifetimeSeconds);
+    store_.addSession(sha256Hex(secret), user->id, newSecret(), now + kSessionLifetimeSeconds);
     return redirect("/account")
         .with("Set-Cookie", cookieHeader(kSessionCookie, secret, kSessionLifetimeSeconds))
         .with("Set-Cookie", cookieHeader(kSignInCookie, "", 0));

@@ -33,10 +33,16 @@ std::string headerSection(const AccountView& view) {
 }
 
 std::string linkSection(const AccountView& view) {
-    return "<section class=\"box\"><h2>Код привязки</h2><div class=\"code\">" + escapeHtml(view.linkCode) +
-           "</div><p>В Clipvane откройте страницу «Профиль», введите адрес сайта <b>" + escapeHtml(view.siteAddress) +
-           "</b> и этот код, затем нажмите «Привязать».</p><p class=\"muted\">Код действует один раз, до " +
-           formatUtcTime(view.linkCodeExpiresAt) + ". Обновите страницу, чтобы получить новый.</p></section>";
+    const std::string ask = "<form method=\"post\" action=\"/account/link-code\">" + hiddenField("form", view.formToken) +
+                            "<button type=\"submit\">" + (view.linkCode.empty() ? "Получить код" : "Новый код") +
+                            "</button></form>";
+    const std::string where = "В Clipvane откройте страницу «Профиль», введите адрес сайта <b>" +
+                              escapeHtml(view.siteAddress) + "</b> и код, затем нажмите «Привязать».";
+    if (view.linkCode.empty())
+        return "<section class=\"box\"><h2>Код привязки</h2><p>" + where + "</p>" + ask + "</section>";
+    return "<section class=\"box\"><h2>Код привязки</h2><div class=\"code\">" + escapeHtml(view.linkCode) + "</div><p>" +
+           where + "</p><p class=\"muted\">Код действует один раз, до " + formatUtcTime(view.linkCodeExpiresAt) +
+           ". Новый код заменяет прежний.</p>" + ask + "</section>";
 }
 
 std::string quotaSection(const AccountView& view) {

@@ -13,7 +13,7 @@ struct AccountView {
     std::string userName;
     bool pro = false;
     std::string siteAddress;
-    std::string linkCode;  // as shown, "ABCD-EFGH"
+    std::string linkCode;  // as shown, "ABCD-EFGH"; empty until the user asks for one
     std::int64_t linkCodeExpiresAt = 0;
     int used = 0;
     int limit = 0;

@@ -7,6 +7,7 @@
 #include "png_check.h"
 #include "quota.h"
 #include "secrets.h"
+#include "shot_upload.h"
 #include "site.h"
 
 namespace site {
@@ -82,25 +83,44 @@ SiteResponse Site::profile(const SiteRequest& request) {
         200, dumpJson({{"username", user->name}, {"pro", user->pro}, {"used", used}, {"limit", dailyLimit(user->pro)}}));
 }
 
+// The device behind an upload, when the token, the declared length, the
+// type and the day's count allow it; all of it known before the body.
+std::optional<User> Site::uploader(const SiteRequest& request, SiteResponse& refusal) {
+    auto user = bearerUser(request, refusal);
+    if (!user) return std::nullopt;
+    if (request.bodyTooLarge || request.declaredLength() > kMaxShotBytes || request.body.size() > kMaxShotBytes)
+        refusal = jsonError(413, messages::kShotTooLarge);
+    else if (!isPngContentType(request.header("content-type")))
+        refusal = jsonError(415, messages::kNotPng);
+    else if (store_.uploadsOn(user->id, utcDay(clock_())) >= dailyLimit(user->pro))
+        refusal = jsonError(429, messages::kDailyLimit);
+    else
+        return user;
+    return std::nullopt;
+}
+
 SiteResponse Site::uploadShot(const SiteRequest& request) {
     SiteResponse refusal;
-    const auto user = bearerUser(request, refusal);
+    const auto user = uploader(request, refusal);
     if (!user) return refusal;
-    if (request.bodyTooLarge || request.body.size() > kMaxShotBytes) return jsonError(413, messages::kShotTooLarge);
-    if (!isPngContentType(request.header("content-type")) || checkPng(request.body) != PngProblem::None)
-        return jsonError(415, messages::kNotPng);
+    auto upload = request.upload;
+    if (!upload) {
+        upload = std::make_shared<ShotUpload>(files_.receive());
+        upload->append(request.body);
+    }
+    if (upload->tooLarge()) return jsonError(413, messages::kShotTooLarge);
+    if (upload->pngProblem() != PngProblem::None) return jsonError(415, messages::kNotPng);
 
     const std::int64_t now = clock_();
     const std::int64_t day = utcDay(now);
-    const int limit = dailyLimit(user->pro);
-    // Checked before the file is written to save the work, and again
-    // together with the insert, which is what makes the limit exact.
-    if (store_.uploadsOn(user->id, day) >= limit) return jsonError(429, messages::kDailyLimit);
-    const Shot shot{newShotId(), user->id, now, now + kShotLifetimeSeconds, static_cast<std::int64_t>(request.body.size())};
-    files_.write(shot.id, request.body);
+    const Shot shot{newShotId(), user->id, now, now + kShotLifetimeSeconds, static_cast<std::int64_t>(upload->size())};
+    // The file is whole and durable before its row exists, so a crash never
+    // leaves a row without its file; the row's insert is what makes the
+    // day's limit exact.
+    upload->keep(shot.id);
     bool added = false;
     try {
-        added = store_.addShotWithinLimit(shot, day, limit);
+        added = store_.addShotWithinLimit(shot, day, dailyLimit(user->pro));
     } catch (...) {
         files_.remove(shot.id);
         throw;

@@ -18,7 +18,8 @@ namespace {
 
 constexpr char kUsage[] = R"(usage:
   clipvane-site serve --data DIR --cert FILE --key FILE [--listen HOST:PORT] [--public-url URL]
-                      [--threads N] [--sweep-seconds N]
+                      [--threads N] [--sweep-seconds N] [--max-connections N]
+                      [--max-connections-per-client N]
   clipvane-site user add NAME [--pro] [--password-file FILE|-] --data DIR
   clipvane-site news add TITLE BODY --data DIR
   clipvane-site code NAME --data DIR
@@ -60,8 +61,11 @@ int serveCommand(const CommandLine& line, std::ostream& out, std::ostream& err) 
     options.publicUrl = line.option("public-url");
     if (!options.publicUrl.empty() && !isPublicUrl(options.publicUrl))
         throw std::runtime_error("--public-url takes an https origin such as https://localhost:8443");
-    options.threads = positiveNumber(line.option("threads", "64"), "--threads");
+    options.threads = positiveNumber(line.option("threads", "8"), "--threads");
     options.sweepSeconds = positiveNumber(line.option("sweep-seconds", "60"), "--sweep-seconds");
+    options.maxConnections = positiveNumber(line.option("max-connections", "10000"), "--max-connections");
+    options.maxConnectionsPerClient =
+        positiveNumber(line.option("max-connections-per-client", "64"), "--max-connections-per-client");
     return serve(options, out, err);
 }
 
@@ -148,7 +152,9 @@ int backupCommand(const CommandLine& line, std::ostream& out) {
 int runCommand(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err) {
     try {
         const CommandLine line = parseCommandLine(
-            arguments, {"data", "cert", "key", "listen", "public-url", "threads", "sweep-seconds", "password-file"},
+            arguments,
+            {"data", "cert", "key", "listen", "public-url", "threads", "sweep-seconds", "max-connections",
+             "max-connections-per-client", "password-file"},
             {"pro", "help"});
         if (line.words.empty() || line.flag("help")) {
             (line.flag("help") ? out : err) << kUsage;

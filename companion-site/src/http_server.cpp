@@ -1,175 +1,531 @@
+// The only file that sees Boost.Beast and Asio: two threads carry every
+// connection's bytes without ever blocking; the site's own work (password
+// hashes, the database, the disk) runs on a small pool of worker threads.
+
 #include "http_server.h"
 
-#include <httplib.h>
-#include <openssl/ssl.h>
-#include <pthread.h>
+#include <malloc.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+
 #include <atomic>
+#include <cctype>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
-#include "quota.h"
+#include "connection_limits.h"
+#include "http_rules.h"
+#include "messages.h"
+#include "shot_upload.h"
 #include "site.h"
 
 namespace site {
 namespace {
 
-using SteadyTime = std::chrono::steady_clock::time_point;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using ErrorCode = beast::error_code;
+using SteadyClock = std::chrono::steady_clock;
 
-// The request being served by this thread started here; set before the body
-// is read, cleared once its log line is written.
-thread_local std::optional<SteadyTime> requestStart;
+constexpr int kIoThreads = 2;
+constexpr std::size_t kPieceBytes = 64 * 1024;             // one step of a body in or out
+constexpr std::size_t kReadBufferBytes = 32 * 1024;        // headers and what follows them
+constexpr auto kStopTime = std::chrono::milliseconds(4500);  // SIGTERM to exit, all told
+constexpr auto kLingerTime = std::chrono::seconds(2);
+constexpr auto kTrimEvery = std::chrono::seconds(2);
+constexpr rlim_t kDescriptorsKept = 64;  // for the database, the log and the listener
+// TLS 1.2 only with forward secrecy and authenticated encryption; TLS 1.3
+// keeps its own suites.
+constexpr char kTls12Ciphers[] =
+    "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256:ECDHE-ECDSA-AES256-GCM-SHA384:"
+    "ECDHE-RSA-AES256-GCM-SHA384:ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305";
 
-bool loadCertificate(SSL_CTX& context, const std::string& certificate, const std::string& key) {
-    SSL_CTX_set_min_proto_version(&context, TLS1_2_VERSION);
-    SSL_CTX_set_options(&context, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION);
-    return SSL_CTX_use_certificate_chain_file(&context, certificate.c_str()) == 1 &&
-           SSL_CTX_use_PrivateKey_file(&context, key.c_str(), SSL_FILETYPE_PEM) == 1 &&
-           SSL_CTX_check_private_key(&context) == 1;
+bool configureTls(SSL_CTX* context, const std::string& certificate, const std::string& key) {
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_options(context, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
+    SSL_CTX_set_mode(context, SSL_MODE_RELEASE_BUFFERS);
+    return SSL_CTX_set_cipher_list(context, kTls12Ciphers) == 1 &&
+           SSL_CTX_use_certificate_chain_file(context, certificate.c_str()) == 1 &&
+           SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) == 1 &&
+           SSL_CTX_check_private_key(context) == 1;
 }
 
-SiteRequest toSiteRequest(const httplib::Request& request) {
-    SiteRequest converted{request.method, request.path, {}, request.remote_addr, {}, false};
-    for (const auto& [name, value] : request.headers) {
-        std::string lower = name;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        converted.headers.emplace(std::move(lower), value);
+bool isKnownMethod(std::string_view method) {
+    for (const char* known : {"GET", "HEAD", "POST", "PUT", "DELETE", "OPTIONS", "PATCH"}) {
+        if (method == known) return true;
     }
-    return converted;
+    return false;
 }
 
-void apply(const SiteResponse& answer, httplib::Response& response) {
-    response.status = answer.status;
-    for (const auto& [name, value] : answer.headers) response.headers.emplace(name, value);
-    response.set_content(answer.body, answer.contentType.c_str());
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
 }
 
-// Reads the body up to the route's limit; the rest is read and dropped, so
-// memory stays bounded and the connection stays in step.
-void readBody(const httplib::Request& request, const httplib::ContentReader& reader, SiteRequest& converted) {
-    const std::size_t limit = bodyLimitFor(request.path);
-    const auto keep = [&](const char* data, std::size_t length) {
-        if (converted.bodyTooLarge || converted.body.size() + length > limit) {
-            converted.bodyTooLarge = true;
-            converted.body.clear();
-        } else {
-            converted.body.append(data, length);
-        }
-        return true;
-    };
-    const auto drop = [](const char*, std::size_t) { return true; };
-    // No route takes multipart forms: their parts are read and dropped.
-    const bool whole = request.is_multipart_form_data()
-                           ? reader([](const httplib::MultipartFormData&) { return true; }, drop)
-                           : reader(keep);
-    // The reader refuses a body over the server's cap without passing any of
-    // it on; what is left must not pass for a whole (empty) body.
-    if (!whole) {
-        converted.bodyTooLarge = true;
-        converted.body.clear();
-    }
+// A malformed request, as opposed to a connection that failed or went quiet.
+bool isParseError(const ErrorCode& error) {
+    return error.category() == http::make_error_code(http::error::bad_target).category() &&
+           error != http::error::end_of_stream && error != http::error::partial_message;
 }
 
-void logRequest(const httplib::Request& request, const httplib::Response& response) {
-    double milliseconds = 0;
-    if (requestStart) {
-        milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - *requestStart).count();
-        requestStart.reset();
-    }
+// One line per request on standard error, one write per line so lines of
+// parallel requests never interleave.
+void logRequest(const SiteRequest& request, int status, SteadyClock::time_point start) {
+    const double milliseconds = std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
     char line[512];
-    const int length = std::snprintf(line, sizeof line, "%s %s %d %.1f ms\n", pathForLog(request.method).c_str(),
-                                     pathForLog(request.path).c_str(), response.status, milliseconds);
-    // One write per line, so lines of parallel requests never interleave.
+    const int length = std::snprintf(line, sizeof line, "%s %s %d %.1f ms\n",
+                                     pathForLog(request.method.empty() ? "-" : request.method).c_str(),
+                                     pathForLog(request.path.empty() ? "-" : request.path).c_str(), status, milliseconds);
     if (length > 0) {
         const ssize_t written = ::write(STDERR_FILENO, line, std::min<std::size_t>(length, sizeof line - 1));
         static_cast<void>(written);
     }
 }
 
-// Socket settings take effect when the listening socket is made, so they
-// come before the bind.
-void configure(httplib::Server& server, int threads) {
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
-    server.set_payload_max_length(kMaxShotBytes);
-    server.set_keep_alive_max_count(10000);
-    server.set_keep_alive_timeout(5);
-    server.set_read_timeout(20);
-    server.set_write_timeout(20);
-    server.set_tcp_nodelay(true);
+class ClientConnection;
+
+// What all connections share.
+struct Shared {
+    Site& site;
+    asio::ssl::context& tls;
+    ConnectionLimits limits;
+    std::optional<asio::thread_pool> workers;
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> trimDue{false};
+    std::mutex mutex;
+    std::unordered_map<ClientConnection*, std::weak_ptr<ClientConnection>> open;
+};
+
+// One client connection. Every step runs on its strand; the site's work
+// runs on the workers and comes back to the strand with its result.
+class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
+public:
+    ClientConnection(Shared& shared, tcp::socket socket, std::string client)
+        : shared_(shared), stream_(std::move(socket), shared.tls), client_(std::move(client)) {}
+
+    ~ClientConnection() {
+        shared_.limits.release(client_);
+        shared_.trimDue = true;
+        std::lock_guard lock(shared_.mutex);
+        shared_.open.erase(this);
+    }
+
+    void start() {
+        {
+            std::lock_guard lock(shared_.mutex);
+            shared_.open.emplace(this, weak_from_this());
+        }
+        if (shared_.stopping) return;
+        lowest().expires_after(kHeaderTime);
+        stream_.async_handshake(asio::ssl::stream_base::server, [self = shared_from_this()](ErrorCode error) {
+            if (!error) self->nextRequest();
+        });
+    }
+
+    // On SIGTERM: ends the connection at once unless a request is in flight,
+    // which is answered first.
+    void stop() {
+        asio::post(stream_.get_executor(), [self = shared_from_this()] {
+            if (!self->inFlight_) self->lowest().close();
+        });
+    }
+
+private:
+    Shared& shared_;
+    beast::ssl_stream<beast::tcp_stream> stream_;
+    const std::string client_;
+    beast::flat_buffer buffer_{kReadBufferBytes};
+    std::optional<http::request_parser<http::buffer_body>> parser_;
+    SiteRequest request_;
+    unsigned version_ = 11;
+    bool keepAlive_ = false;
+    bool head_ = false;
+    bool inFlight_ = false;  // from a whole request line and headers to the end of the answer
+    int requests_ = 0;
+    std::size_t bodyLimit_ = 0;
+    std::uint64_t moved_ = 0;  // body bytes in or out so far
+    SteadyClock::time_point requestStart_, transferStart_;
+    std::unique_ptr<char[]> piece_;
+    std::optional<http::response<http::empty_body>> headOnly_;
+    std::optional<http::response<http::string_body>> whole_;
+    std::shared_ptr<ShotReader> shot_;
+    int status_ = 0;
+
+    beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
+
+    char* piece() {
+        if (!piece_) piece_ = std::make_unique<char[]>(kPieceBytes);
+        return piece_.get();
+    }
+
+    // Runs `work` on a worker, then `then` with its result on the strand.
+    template <typename Work, typename Then>
+    void onWorker(Work work, Then then) {
+        asio::post(*shared_.workers, [self = shared_from_this(), work = std::move(work), then = std::move(then)]() mutable {
+            auto result = work(*self);
+            asio::post(self->stream_.get_executor(), [self, then = std::move(then), result = std::move(result)]() mutable {
+                then(*self, std::move(result));
+            });
+        });
+    }
+
+    void nextRequest() {
+        if (shared_.stopping) return;
+        inFlight_ = false;
+        parser_.emplace();
+        parser_->header_limit(kMaxHeaderBytes);
+        // The site's limits apply, before and while the body is read.
+        parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
+        request_ = SiteRequest{};
+        head_ = false;
+        if (requests_++ == 0) return readHeader();  // the deadline set before the handshake still runs
+        if (buffer_.size() > 0) {
+            lowest().expires_after(kHeaderTime);
+            return readHeader();
+        }
+        buffer_.shrink_to_fit();
+        // Idle until the first byte of the next request, then its headers.
+        lowest().expires_after(kIdleTime);
+        stream_.async_read_some(buffer_.prepare(kMaxHeaderBytes), [self = shared_from_this()](ErrorCode error, std::size_t got) {
+            if (error) return;
+            self->buffer_.commit(got);
+            self->lowest().expires_after(kHeaderTime);
+            self->readHeader();
+        });
+    }
+
+    void readHeader() {
+        http::async_read_header(stream_, buffer_, *parser_,
+                                [self = shared_from_this()](ErrorCode error, std::size_t) { self->onHeader(error); });
+    }
+
+    void onHeader(ErrorCode error) {
+        requestStart_ = SteadyClock::now();
+        if (error == http::error::header_limit || error == http::error::buffer_overflow) return refuse(431);
+        if (isParseError(error)) return refuse(400);
+        if (error) return;  // gone, or too slow
+        inFlight_ = true;
+        lowest().expires_never();
+        const auto& message = parser_->get();
+        request_.method = std::string(message.method_string());
+        const std::string_view target = message.target();
+        request_.path = std::string(target.substr(0, target.find('?')));
+        request_.remoteAddress = client_;
+        version_ = message.version();
+        std::vector<HeaderLine> lines;
+        for (const auto& field : message) lines.push_back({lowerCase(field.name_string()), std::string(field.value())});
+        if (const int problem = framingProblem(lines)) return refuse(problem);
+        if (!isKnownMethod(request_.method) || (version_ != 10 && version_ != 11)) return refuse(400);
+        for (auto& line : lines) request_.headers.emplace(std::move(line.name), std::move(line.value));
+        keepAlive_ = message.keep_alive();
+        head_ = request_.method == "HEAD";
+        if (!parser_->is_done()) {
+            onWorker([](ClientConnection& self) { return self.shared_.site.admit(self.request_); },
+                     [](ClientConnection& self, Admission admission) { self.admitted(std::move(admission)); });
+        } else {
+            handleRequest();
+        }
+    }
+
+    void admitted(Admission admission) {
+        if (admission.refusal) return answer(std::move(*admission.refusal), true);
+        bodyLimit_ = admission.bodyLimit;
+        request_.upload = std::move(admission.upload);
+        if (!beast::iequals(request_.header("expect"), "100-continue")) return readBody();
+        headOnly_.emplace(http::status::continue_, version_);
+        lowest().expires_after(kHeaderTime);
+        http::async_write(stream_, *headOnly_, [self = shared_from_this()](ErrorCode error, std::size_t) {
+            if (!error) self->readBody();
+        });
+    }
+
+    void readBody() {
+        transferStart_ = SteadyClock::now();
+        moved_ = 0;
+        readPiece();
+    }
+
+    void readPiece() {
+        if (parser_->is_done()) return handleRequest();
+        lowest().expires_at(transferStart_ + transferTime(moved_ + kPieceBytes));
+        auto& body = parser_->get().body();
+        body.data = piece();
+        body.size = kPieceBytes;
+        http::async_read(stream_, buffer_, *parser_,
+                         [self = shared_from_this()](ErrorCode error, std::size_t) { self->onPiece(error); });
+    }
+
+    void onPiece(ErrorCode error) {
+        if (error == http::error::need_buffer) error = {};
+        if (isParseError(error)) return refuse(400);
+        if (error) return;
+        const std::size_t got = kPieceBytes - parser_->get().body().size;
+        moved_ += got;
+        if (moved_ > bodyLimit_) {
+            // The rest stays unread, so the connection cannot carry on.
+            request_.bodyTooLarge = true;
+            keepAlive_ = false;
+            return handleRequest();
+        }
+        if (!request_.upload) {
+            request_.body.append(piece_.get(), got);
+            return readPiece();
+        }
+        onWorker(
+            [got](ClientConnection& self) {
+                try {
+                    self.request_.upload->append(std::string_view(self.piece_.get(), got));
+                    return true;
+                } catch (const std::exception& failure) {
+                    std::fprintf(stderr, "error: storing an upload: %s\n", failure.what());
+                    return false;
+                }
+            },
+            [](ClientConnection& self, bool stored) {
+                if (!stored) return self.answer(jsonError(500, messages::kInternal), true);
+                self.readPiece();
+            });
+    }
+
+    void handleRequest() {
+        onWorker([](ClientConnection& self) { return self.shared_.site.handle(self.request_); },
+                 [](ClientConnection& self, SiteResponse response) { self.answer(std::move(response), false); });
+    }
+
+    // An answer the HTTP layer gives on its own; the connection then ends.
+    void refuse(int status) {
+        inFlight_ = true;
+        answer(fallbackResponse(status, request_.path), true);
+    }
+
+    template <typename Message>
+    void fill(Message& message, const SiteResponse& response, std::uint64_t length) {
+        message.version(version_);
+        message.result(static_cast<unsigned>(response.status));
+        for (const auto& [name, value] : response.headers) message.insert(name, value);
+        if (!response.contentType.empty()) message.set(http::field::content_type, response.contentType);
+        for (const auto& [name, value] : standardHeaders(systemClock())) message.set(name, value);
+        message.content_length(length);
+        message.keep_alive(keepAlive_);
+    }
+
+    void answer(SiteResponse response, bool close) {
+        if (close || shared_.stopping) keepAlive_ = false;
+        status_ = response.status;
+        const std::uint64_t length = response.shot ? response.shot->size() : response.body.size();
+        transferStart_ = SteadyClock::now();
+        moved_ = 0;
+        const auto written = [self = shared_from_this()](ErrorCode error, std::size_t) {
+            if (!error) self->shot_ ? self->sendShotPiece() : self->answered();
+        };
+        if (head_ || response.shot) {
+            shot_ = head_ ? nullptr : std::move(response.shot);
+            headOnly_.emplace();
+            fill(*headOnly_, response, length);
+            lowest().expires_at(transferStart_ + kTransferGrace);
+            http::async_write(stream_, *headOnly_, written);
+        } else {
+            whole_.emplace();
+            fill(*whole_, response, length);
+            whole_->body() = std::move(response.body);
+            lowest().expires_at(transferStart_ + transferTime(length));
+            http::async_write(stream_, *whole_, written);
+        }
+    }
+
+    void sendShotPiece() {
+        onWorker(
+            [](ClientConnection& self) -> std::size_t {
+                try {
+                    const std::uint64_t left = self.shot_->size() - self.moved_;
+                    return self.shot_->read(self.piece(), static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, left)));
+                } catch (const std::exception& failure) {
+                    std::fprintf(stderr, "error: reading a shot: %s\n", failure.what());
+                    return 0;
+                }
+            },
+            [](ClientConnection& self, std::size_t got) {
+                if (got == 0) return;  // the file ended early: an answer cut short can only be ended
+                self.moved_ += got;
+                self.lowest().expires_at(self.transferStart_ + transferTime(self.moved_));
+                asio::async_write(self.stream_, asio::buffer(self.piece_.get(), got),
+                                  [self = self.shared_from_this()](ErrorCode error, std::size_t) {
+                                      if (error) return;
+                                      self->moved_ == self->shot_->size() ? self->answered() : self->sendShotPiece();
+                                  });
+            });
+    }
+
+    void answered() {
+        logRequest(request_, status_, requestStart_);
+        shot_.reset();
+        headOnly_.reset();
+        whole_.reset();
+        piece_.reset();
+        if (keepAlive_ && !shared_.stopping) return nextRequest();
+        linger();
+    }
+
+    // Sends FIN and reads, unread, what the client still sends for a while,
+    // so that a refusal sent before its body is not lost to a reset.
+    void linger() {
+        inFlight_ = false;
+        ErrorCode ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+        lowest().expires_after(kLingerTime);
+        drain();
+    }
+
+    void drain() {
+        lowest().async_read_some(asio::buffer(piece(), kPieceBytes), [self = shared_from_this()](ErrorCode error, std::size_t) {
+            if (!error) self->drain();
+        });
+    }
+};
+
+// Accepts connections and refuses, by closing them at once, those past a
+// cap: cheap, so a flood of connections costs the server little.
+class Listener {
+public:
+    Listener(asio::io_context& io, tcp::acceptor& acceptor, Shared& shared)
+        : io_(io), acceptor_(acceptor), shared_(shared), pause_(io) {}
+
+    void accept() {
+        acceptor_.async_accept(asio::make_strand(io_), [this](ErrorCode error, tcp::socket socket) {
+            if (error == asio::error::operation_aborted) return;
+            if (error) {
+                // Out of descriptors or memory for a moment: try again soon.
+                pause_.expires_after(std::chrono::milliseconds(100));
+                pause_.async_wait([this](ErrorCode waited) {
+                    if (!waited) accept();
+                });
+                return;
+            }
+            admit(std::move(socket));
+            accept();
+        });
+    }
+
+    void stop() {
+        ErrorCode ignored;
+        acceptor_.close(ignored);
+        pause_.cancel();
+    }
+
+private:
+    asio::io_context& io_;
+    tcp::acceptor& acceptor_;
+    Shared& shared_;
+    asio::steady_timer pause_;
+
+    void admit(tcp::socket socket) {
+        ErrorCode error;
+        const auto peer = socket.remote_endpoint(error);
+        if (error) return;
+        std::string client = clientKey(peer.address().to_string());
+        if (!shared_.limits.admit(client)) return;
+        socket.set_option(tcp::no_delay(true), error);
+        std::make_shared<ClientConnection>(shared_, std::move(socket), std::move(client))->start();
+    }
+};
+
+// The sweep of expired things, and giving memory back after a burst.
+class Housekeeping {
+public:
+    Housekeeping(asio::io_context& io, Shared& shared, int sweepSeconds)
+        : shared_(shared), sweep_(io), trim_(io), sweepEvery_(sweepSeconds) {
+        sweep();
+        trim();
+    }
+
+    void stop() {
+        sweep_.cancel();
+        trim_.cancel();
+    }
+
+private:
+    Shared& shared_;
+    asio::steady_timer sweep_, trim_;
+    std::chrono::seconds sweepEvery_;
+
+    void sweep() {
+        sweep_.expires_after(sweepEvery_);
+        sweep_.async_wait([this](ErrorCode error) {
+            if (error) return;
+            asio::post(*shared_.workers, [this] { shared_.site.sweep(); });
+            sweep();
+        });
+    }
+
+    void trim() {
+        trim_.expires_after(kTrimEvery);
+        trim_.async_wait([this](ErrorCode error) {
+            if (error) return;
+            if (shared_.trimDue.exchange(false)) asio::post(*shared_.workers, [] { ::malloc_trim(0); });
+            trim();
+        });
+    }
+};
+
+// As many descriptors as the system lets this process have.
+rlim_t raiseDescriptorLimit() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    return limit.rlim_cur;
 }
 
-void route(httplib::Server& server, Site& site) {
-    server.set_logger(logRequest);
-    server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-        requestStart = std::chrono::steady_clock::now();
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    server.set_error_handler(httplib::Server::HandlerWithResponse(
-        [](const httplib::Request& request, httplib::Response& response) {
-            if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-            apply(fallbackResponse(response.status, request.path), response);
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-    server.set_exception_handler([](const httplib::Request& request, httplib::Response& response, std::exception_ptr) {
-        apply(fallbackResponse(500, request.path), response);
-    });
-
-    const auto withoutBody = [&site](const httplib::Request& request, httplib::Response& response) {
-        apply(site.handle(toSiteRequest(request)), response);
-    };
-    const auto withBody = [&site](const httplib::Request& request, httplib::Response& response,
-                                  const httplib::ContentReader& reader) {
-        SiteRequest converted = toSiteRequest(request);
-        readBody(request, reader, converted);
-        apply(site.handle(converted), response);
-    };
-    server.Get(".*", withoutBody);
-    server.Options(".*", withoutBody);
-    server.Post(".*", withBody);
-    server.Put(".*", withBody);
-    server.Patch(".*", withBody);
-    server.Delete(".*", withBody);
+std::optional<tcp::endpoint> listenOn(asio::io_context& io, tcp::acceptor& acceptor, const ListenAddress& address) {
+    ErrorCode error;
+    tcp::resolver resolver(io);
+    const auto found = resolver.resolve(address.host, std::to_string(address.port), tcp::resolver::passive, error);
+    if (error || found.empty()) return std::nullopt;
+    const tcp::endpoint endpoint = found.begin()->endpoint();
+    acceptor.open(endpoint.protocol(), error);
+    if (!error) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+    if (!error) acceptor.bind(endpoint, error);
+    if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
+    if (error) return std::nullopt;
+    return acceptor.local_endpoint();
 }
 
 std::string shownHost(const std::string& host) {
     return host == "127.0.0.1" || host == "::1" || host == "localhost" ? "localhost" : host;
 }
 
-// Sweeps every `seconds` until told to stop.
-class Sweeper {
-public:
-    Sweeper(Site& site, int seconds) : thread_([this, &site, seconds] { run(site, seconds); }) {}
-    ~Sweeper() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    std::thread thread_;
-
-    void run(Site& site, int seconds) {
-        std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::seconds(seconds), [this] { return stopping_; })) {
-            lock.unlock();
-            site.sweep();
-            lock.lock();
+void runLogged(asio::io_context& io) {
+    for (;;) {
+        try {
+            io.run();
+            return;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "error: %s\n", error.what());
         }
     }
-};
+}
 
 }  // namespace
 
@@ -182,56 +538,79 @@ std::filesystem::path shotsFolder(const std::filesystem::path& data) {
 }
 
 int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
-    // Signals are taken by one waiting thread, never by a handler.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
-
     std::filesystem::create_directories(options.data);
     Store store(databasePath(options.data).string());
     ShotFiles files(shotsFolder(options.data), true);
     const int strays = files.removeStrays([&](const std::string& id) { return store.hasShot(id); });
     if (strays > 0) err << "removed " << strays << " unfinished or orphaned shot files\n";
 
-    httplib::SSLServer server([&](SSL_CTX& context) { return loadCertificate(context, options.certificate, options.key); });
-    if (!server.is_valid()) {
+    asio::ssl::context tls(asio::ssl::context::tls_server);
+    if (!configureTls(tls.native_handle(), options.certificate, options.key)) {
         err << "cannot load the certificate " << options.certificate << " with the key " << options.key << '\n';
         return 1;
     }
-    configure(server, options.threads);
-    const int port = options.listen.port == 0 ? server.bind_to_any_port(options.listen.host)
-                     : server.bind_to_port(options.listen.host, options.listen.port) ? options.listen.port
-                                                                                       : -1;
-    if (port <= 0) {
+    // Each connection may hold a socket and a shot file.
+    const rlim_t descriptors = raiseDescriptorLimit();
+    const auto maxConnections = static_cast<std::size_t>(
+        std::min<rlim_t>(options.maxConnections, descriptors > kDescriptorsKept * 2 ? (descriptors - kDescriptorsKept) / 2 : 1));
+    if (maxConnections < static_cast<std::size_t>(options.maxConnections))
+        err << "at most " << maxConnections << " connections: the limit of open files is " << descriptors << '\n';
+
+    asio::io_context io(kIoThreads);
+    tcp::acceptor acceptor(io);
+    const auto endpoint = listenOn(io, acceptor, options.listen);
+    if (!endpoint) {
         err << "cannot listen on " << options.listen.host << ':' << options.listen.port << '\n';
         return 1;
     }
-    const std::string localUrl = "https://" + shownHost(options.listen.host) + ":" + std::to_string(port);
+    const std::string localUrl = "https://" + shownHost(options.listen.host) + ":" + std::to_string(endpoint->port());
     Site site(store, files, systemClock, options.publicUrl.empty() ? localUrl : options.publicUrl);
     site.sweep();
-    route(server, site);
-
-    std::atomic<bool> stopRequested{false};
-    std::thread signalWaiter([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        stopRequested = true;
-        server.stop();
-    });
-    bool listened = false;
+    Shared shared{site, tls, ConnectionLimits(maxConnections, static_cast<std::size_t>(options.maxConnectionsPerClient)),
+                  std::nullopt};
+    shared.workers.emplace(static_cast<std::size_t>(options.threads));
+    // Declared after `shared` and `io`: whatever still holds a connection
+    // is gone before what the connection uses.
     {
-        Sweeper sweeper(site, options.sweepSeconds);
+        Listener listener(io, acceptor, shared);
+        Housekeeping housekeeping(io, shared, options.sweepSeconds);
+        asio::steady_timer stopCheck(io);
+        SteadyClock::time_point stopBy;
+        std::function<void()> waitForConnections = [&] {
+            if (shared.limits.open() == 0 || SteadyClock::now() >= stopBy) return io.stop();
+            stopCheck.expires_after(std::chrono::milliseconds(20));
+            stopCheck.async_wait([&](ErrorCode) { waitForConnections(); });
+        };
+        asio::signal_set signals(io, SIGTERM, SIGINT);
+        signals.async_wait([&](ErrorCode error, int) {
+            if (error) return;
+            shared.stopping = true;
+            listener.stop();
+            housekeeping.stop();
+            std::vector<std::shared_ptr<ClientConnection>> open;
+            {
+                std::lock_guard lock(shared.mutex);
+                for (const auto& [raw, weak] : shared.open) {
+                    if (auto connection = weak.lock()) open.push_back(std::move(connection));
+                }
+            }
+            for (const auto& connection : open) connection->stop();
+            stopBy = SteadyClock::now() + kStopTime;
+            asio::post(io, waitForConnections);
+        });
+        listener.accept();
         out << "listening on " << localUrl << std::endl;
-        listened = server.listen_after_bind();
+        std::thread second([&] { runLogged(io); });
+        runLogged(io);
+        second.join();
+        // Work not yet begun is dropped; what is running ends first.
+        shared.workers->stop();
+        shared.workers->join();
+        shared.workers.reset();
     }
-    // When the server ended on its own, the waiter still waits: wake it.
-    if (!stopRequested) ::kill(::getpid(), SIGTERM);
-    signalWaiter.join();
     out << "stopped" << std::endl;
-    return listened ? 0 : 1;
+    return 0;
 }
 
 }  // namespace site

@@ -1,6 +1,7 @@
 #pragma once
-// The HTTPS server around a Site: TLS, threads, body caps, the request log
-// and a clean stop on SIGTERM.
+// The HTTPS server around a Site: TLS, event-driven connections with
+// deadlines and caps, a small pool of threads for the site's work, the
+// request log and a stop on SIGTERM within five seconds.
 
 #include <filesystem>
 #include <iosfwd>
@@ -16,8 +17,10 @@ struct ServeOptions {
     std::string certificate;
     std::string key;
     std::string publicUrl;  // empty: https://localhost:<port>
-    int threads = 64;
+    int threads = 8;  // for the site's work: password hashes, the database, the disk
     int sweepSeconds = 60;
+    int maxConnections = 10000;
+    int maxConnectionsPerClient = 64;
 };
 
 // Runs until SIGTERM or SIGINT; prints "listening on https://..." once the

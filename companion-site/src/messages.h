@@ -12,6 +12,7 @@ inline constexpr char kBadToken[] = "Ключ доступа недействи�
 inline constexpr char kNotPng[] = "Файл не является изображением PNG";
 inline constexpr char kShotTooLarge[] = "Снимок больше 12 МБ, сайт его не примет";
 inline constexpr char kRequestTooLarge[] = "Слишком большой запрос";
+inline constexpr char kHeadersTooLarge[] = "Слишком много заголовков запроса";
 inline constexpr char kDailyLimit[] = "Дневной лимит загрузок исчерпан. Он обновится в 00:00 UTC";
 inline constexpr char kNotFound[] = "Нет такого адреса";
 inline constexpr char kUriTooLong[] = "Слишком длинный адрес";
@@ -22,6 +23,8 @@ inline constexpr char kShotNotFound[] = "Снимок не найден";
 inline constexpr char kShotExpired[] = "Срок действия ссылки истёк";
 inline constexpr char kPageNotFound[] = "Страница не найдена";
 inline constexpr char kWrongPassword[] = "Неверное имя пользователя или пароль";
+// Followed by the number of minutes and "мин.".
+inline constexpr char kAccountThrottled[] = "Слишком много неудачных попыток входа в этот профиль. Попробуйте снова через";
 inline constexpr char kStaleForm[] = "Форма устарела. Обновите страницу и попробуйте снова";
 
 }  // namespace site::messages

@@ -1,12 +1,11 @@
 #include "shot_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "secrets.h"
@@ -41,14 +40,72 @@ private:
     throw std::runtime_error(std::string(what) + " " + path.string() + ": " + std::strerror(errno));
 }
 
-void writeAll(int fd, std::string_view bytes, const std::filesystem::path& path) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) fail("write", path);
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+void syncFolder(const std::filesystem::path& folder) {
+    FileDescriptor handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.get() < 0 || ::fsync(handle.get()) != 0) fail("fsync", folder);
 }
+
+class IncomingShotFile final : public IncomingShot {
+public:
+    IncomingShotFile(std::filesystem::path temporary, std::filesystem::path folder, bool durable)
+        : temporary_(std::move(temporary)),
+          folder_(std::move(folder)),
+          durable_(durable),
+          file_(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0640)) {
+        if (file_.get() < 0) fail("create", temporary_);
+    }
+
+    ~IncomingShotFile() override {
+        if (kept_) return;
+        std::error_code ignored;
+        std::filesystem::remove(temporary_, ignored);
+    }
+
+    void write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(file_.get(), bytes.data(), bytes.size());
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) fail("write", temporary_);
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+    }
+
+    void keep(const std::string& id) override {
+        if (durable_ && ::fsync(file_.get()) != 0) fail("fsync", temporary_);
+        file_.close();
+        std::filesystem::rename(temporary_, folder_ / (id + kShotSuffix));
+        kept_ = true;
+        if (durable_) syncFolder(folder_);
+    }
+
+private:
+    std::filesystem::path temporary_;
+    std::filesystem::path folder_;
+    bool durable_;
+    FileDescriptor file_;
+    bool kept_ = false;
+};
+
+class ShotFileReader final : public ShotReader {
+public:
+    ShotFileReader(int fd, std::uint64_t size, std::filesystem::path path)
+        : file_(fd), size_(size), path_(std::move(path)) {}
+
+    std::uint64_t size() const override { return size_; }
+
+    std::size_t read(char* into, std::size_t capacity) override {
+        for (;;) {
+            const ssize_t got = ::read(file_.get(), into, capacity);
+            if (got >= 0) return static_cast<std::size_t>(got);
+            if (errno != EINTR) fail("read", path_);
+        }
+    }
+
+private:
+    FileDescriptor file_;
+    std::uint64_t size_;
+    std::filesystem::path path_;
+};
 
 }  // namespace
 
@@ -60,35 +117,20 @@ std::filesystem::path ShotFiles::pathOf(const std::string& id) const {
     return folder_ / (id + kShotSuffix);
 }
 
-void ShotFiles::write(const std::string& id, std::string_view bytes) {
-    const std::filesystem::path temporary = folder_ / (kTemporaryPrefix + toHex(randomBytes(8)));
-    try {
-        FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0640));
-        if (file.get() < 0) fail("create", temporary);
-        writeAll(file.get(), bytes, temporary);
-        if (durable_ && ::fsync(file.get()) != 0) fail("fsync", temporary);
-        file.close();
-        std::filesystem::rename(temporary, pathOf(id));
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
+std::unique_ptr<IncomingShot> ShotFiles::receive() {
+    return std::make_unique<IncomingShotFile>(folder_ / (kTemporaryPrefix + toHex(randomBytes(8))), folder_, durable_);
+}
+
+std::unique_ptr<ShotReader> ShotFiles::open(const std::string& id) const {
+    const std::filesystem::path path = pathOf(id);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat about {};
+    if (::fstat(fd, &about) != 0) {
+        ::close(fd);
+        fail("stat", path);
     }
-    syncFolder();
-}
-
-void ShotFiles::syncFolder() const {
-    if (!durable_) return;
-    FileDescriptor folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0 || ::fsync(folder.get()) != 0) fail("fsync", folder_);
-}
-
-std::optional<std::string> ShotFiles::read(const std::string& id) const {
-    std::ifstream in(pathOf(id), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
+    return std::make_unique<ShotFileReader>(fd, static_cast<std::uint64_t>(about.st_size), path);
 }
 
 void ShotFiles::remove(const std::string& id) {

@@ -15,7 +15,8 @@ constexpr std::int64_t kMaxCacheSeconds = 300;
 
 }  // namespace
 
-SiteResponse Site::serveShot(const std::string& id) {
+SiteResponse Site::serveShot(const SiteRequest& request) {
+    const std::string id = request.path.substr(sizeof kShotPrefix - 1);
     const auto gone = [] { return messagePage(404, messages::kShotNotFound, "Ссылка неверна или снимок удалён."); };
     if (!isShotId(id)) return gone();
     const auto shot = store_.shot(id);
@@ -23,9 +24,9 @@ SiteResponse Site::serveShot(const std::string& id) {
     const std::int64_t now = clock_();
     if (shot->expiresAt <= now)
         return messagePage(410, messages::kShotExpired, "Снимки хранятся 14 дней, этот уже удалён.");
-    auto bytes = files_.read(id);
-    if (!bytes) return gone();
-    SiteResponse response{200, "image/png", std::move(*bytes), {}};
+    std::shared_ptr<ShotReader> file = files_.open(id);
+    if (!file) return gone();
+    SiteResponse response{200, "image/png", "", {}, std::move(file)};
     const std::int64_t cacheSeconds = std::min(kMaxCacheSeconds, shot->expiresAt - now);
     response.with("X-Content-Type-Options", "nosniff")
         .with("Cache-Control", "private, max-age=" + std::to_string(cacheSeconds))

@@ -8,11 +8,11 @@
 #include "messages.h"
 #include "quota.h"
 #include "secrets.h"
+#include "shot_upload.h"
 
 namespace site {
 namespace {
 
-constexpr char kShotPrefix[] = "/s/";
 constexpr std::size_t kLoggedPathLength = 120;
 constexpr std::size_t kLoggedShotIdLength = 6;
 
@@ -31,6 +31,18 @@ SiteResponse notFound(const std::string& path) {
                            : messagePage(404, messages::kPageNotFound, "Проверьте адрес страницы.");
 }
 
+// Called inside a catch block: names the request and what went wrong.
+void reportFailure(const SiteRequest& request) {
+    std::string what;
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        what = std::string(": ") + error.what();
+    } catch (...) {
+    }
+    std::cerr << "error: " << request.method << ' ' << pathForLog(request.path) << what << '\n';
+}
+
 }  // namespace
 
 std::int64_t systemClock() {
@@ -38,27 +50,26 @@ std::int64_t systemClock() {
 }
 
 const Site::Route Site::kRoutes[] = {
-    {"/api/link/redeem", "POST", &Site::redeemLinkCode},
-    {"/api/notifications", "GET", &Site::notifications},
-    {"/api/me", "GET", &Site::profile},
-    {"/api/shots", "POST", &Site::uploadShot},
-    {"/account", "GET", &Site::accountPage},
-    {"/account/sign-in", "POST", &Site::signIn},
-    {"/account/sign-out", "POST", &Site::signOut},
-    {"/account/shots/delete", "POST", &Site::deleteShot},
-    {"/account/devices/revoke", "POST", &Site::revokeDevice},
-    {"/", "GET", &Site::rootPage},
-    {"/healthz", "GET", &Site::health},
+    {"/api/link/redeem", "POST", Body::Small, &Site::redeemLinkCode},
+    {"/api/notifications", "GET", Body::None, &Site::notifications},
+    {"/api/me", "GET", Body::None, &Site::profile},
+    {"/api/shots", "POST", Body::Shot, &Site::uploadShot},
+    {"/account", "GET", Body::None, &Site::accountPage},
+    {"/account/link-code", "POST", Body::Small, &Site::newLinkCode},
+    {"/account/sign-in", "POST", Body::Small, &Site::signIn},
+    {"/account/sign-out", "POST", Body::Small, &Site::signOut},
+    {"/account/shots/delete", "POST", Body::Small, &Site::deleteShot},
+    {"/account/devices/revoke", "POST", Body::Small, &Site::revokeDevice},
+    {kShotPrefix, "GET", Body::None, &Site::serveShot},
+    {"/healthz", "GET", Body::None, &Site::health},
+    {"/", "GET", Body::None, &Site::rootPage},
 };
-
-std::size_t bodyLimitFor(const std::string& path) {
-    return path == "/api/shots" ? kMaxShotBytes : kMaxSmallBody;
-}
 
 SiteResponse fallbackResponse(int status, const std::string& path) {
     switch (status) {
     case 413: return jsonError(413, path == "/api/shots" ? messages::kShotTooLarge : messages::kRequestTooLarge);
     case 414: return jsonError(414, messages::kUriTooLong);
+    case 431: return jsonError(431, messages::kHeadersTooLarge);
     case 404: return notFound(path);
     case 405: return jsonError(405, messages::kMethodNotAllowed);
     default: return jsonError(status, status >= 500 ? messages::kInternal : messages::kBadRequest);
@@ -97,28 +108,58 @@ Site::Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl, i
 SiteResponse Site::handle(const SiteRequest& request) {
     try {
         return route(request);
-    } catch (const std::exception& error) {
-        std::cerr << "error: " << request.method << ' ' << pathForLog(request.path) << ": " << error.what() << '\n';
     } catch (...) {
-        std::cerr << "error: " << request.method << ' ' << pathForLog(request.path) << '\n';
+        reportFailure(request);
     }
     return jsonError(500, messages::kInternal);
 }
 
-SiteResponse Site::route(const SiteRequest& request) {
+Admission Site::admit(const SiteRequest& request) {
+    const auto refuse = [](SiteResponse answer) { return Admission{std::move(answer), 0, nullptr}; };
+    try {
+        const Route* found = findRoute(request);
+        if (!found) return refuse(noRoute(request));
+        if (found->body == Body::None) return refuse(fallbackResponse(400, request.path));
+        if (found->body == Body::Small) {
+            if (request.declaredLength() > kMaxSmallBody) return refuse(fallbackResponse(413, request.path));
+            return Admission{std::nullopt, kMaxSmallBody, nullptr};
+        }
+        SiteResponse refusal;
+        if (!uploader(request, refusal)) return refuse(refusal);
+        return Admission{std::nullopt, kMaxShotBytes, std::make_shared<ShotUpload>(files_.receive())};
+    } catch (...) {
+        reportFailure(request);
+    }
+    return refuse(jsonError(500, messages::kInternal));
+}
+
+bool Site::Route::covers(const std::string& requestPath) const {
+    const std::string_view own = path;
+    return own.size() > 1 && own.ends_with('/') ? requestPath.starts_with(own) : requestPath == own;
+}
+
+const Site::Route* Site::findRoute(const SiteRequest& request) {
     const std::string method = request.method == "HEAD" ? "GET" : request.method;
-    if (request.bodyTooLarge && request.path != "/api/shots") return fallbackResponse(413, request.path);
-    std::string allowed;
     for (const Route& route : kRoutes) {
-        if (request.path != route.path) continue;
-        if (method == route.method) return (this->*route.handler)(request);
-        allowed = std::string(route.method) + (std::string(route.method) == "GET" ? ", HEAD" : "");
+        if (route.covers(request.path) && method == route.method) return &route;
     }
-    if (request.path.starts_with(kShotPrefix)) {
-        if (method != "GET") return methodNotAllowed(request.path, "GET, HEAD");
-        return serveShot(request.path.substr(sizeof kShotPrefix - 1));
+    return nullptr;
+}
+
+SiteResponse Site::route(const SiteRequest& request) {
+    if (request.bodyTooLarge && request.path != "/api/shots") return fallbackResponse(413, request.path);
+    const Route* found = findRoute(request);
+    return found ? (this->*found->handler)(request) : noRoute(request);
+}
+
+// 405 with the method the path takes, or 404 when it takes none.
+SiteResponse Site::noRoute(const SiteRequest& request) {
+    for (const Route& route : kRoutes) {
+        if (!route.covers(request.path)) continue;
+        const std::string method = route.method;
+        return methodNotAllowed(request.path, method == "GET" ? "GET, HEAD" : method);
     }
-    return allowed.empty() ? notFound(request.path) : methodNotAllowed(request.path, allowed);
+    return notFound(request.path);
 }
 
 void Site::sweep() {
@@ -127,6 +168,7 @@ void Site::sweep() {
     store_.forgetExpired(now);
     redeemAttempts_.forgetExpired(now);
     signInAttempts_.forgetExpired(now);
+    signInFailures_.forgetExpired(now);
 }
 
 SiteResponse Site::rootPage(const SiteRequest&) {

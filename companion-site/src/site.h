@@ -10,6 +10,7 @@
 #include "http_types.h"
 #include "rate_limiter.h"
 #include "shot_files.h"
+#include "sign_in_throttle.h"
 #include "store.h"
 
 namespace site {
@@ -25,9 +26,7 @@ inline constexpr int kAttemptsPerWindow = 10;
 inline constexpr std::int64_t kAttemptWindowSeconds = 60;
 inline constexpr char kSessionCookie[] = "__Host-session";
 inline constexpr char kSignInCookie[] = "__Host-signin";
-
-// How many body bytes a route takes; the rest of a longer body is dropped.
-std::size_t bodyLimitFor(const std::string& path);
+inline constexpr char kShotPrefix[] = "/s/";  // shot links: the prefix, then the shot's id
 
 // The answer for a status the HTTP layer decided on its own (a body over
 // the cap, a malformed request line, an unknown method).
@@ -42,6 +41,12 @@ public:
     // `passwordIterations`: the cost of the password hashes the users have.
     Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl,
          int passwordIterations = kPasswordIterations);
+
+    // For a request that declares a body, from its headers alone: a refusal
+    // to send before any of the body is read (a wrong route, a missing
+    // token, a length or a day's count over the limit), or how much body
+    // the route takes and, for an upload, where it streams to. Never throws.
+    Admission admit(const SiteRequest& request);
 
     // Never throws: a failure inside becomes a 500 answer.
     SiteResponse handle(const SiteRequest& request);
@@ -60,15 +65,22 @@ private:
     int passwordIterations_;
     RateLimiter redeemAttempts_;
     RateLimiter signInAttempts_;
+    SignInThrottle signInFailures_;
 
+    enum class Body { None, Small, Shot };
     struct Route {
-        const char* path;
+        const char* path;  // ending in '/': every path that starts with it
         const char* method;
+        Body body;
         SiteResponse (Site::*handler)(const SiteRequest&);
+
+        bool covers(const std::string& requestPath) const;
     };
     static const Route kRoutes[];
 
+    static const Route* findRoute(const SiteRequest& request);
     SiteResponse route(const SiteRequest& request);
+    SiteResponse noRoute(const SiteRequest& request);
 
     // The program's API
     SiteResponse redeemLinkCode(const SiteRequest& request);
@@ -76,17 +88,21 @@ private:
     SiteResponse profile(const SiteRequest& request);
     SiteResponse uploadShot(const SiteRequest& request);
     std::optional<User> bearerUser(const SiteRequest& request, SiteResponse& refusal);
+    std::optional<User> uploader(const SiteRequest& request, SiteResponse& refusal);
 
     // Public shot links
-    SiteResponse serveShot(const std::string& id);
+    SiteResponse serveShot(const SiteRequest& request);
 
     // Account pages
     SiteResponse accountPage(const SiteRequest& request);
+    SiteResponse newLinkCode(const SiteRequest& request);
+    SiteResponse overview(const Session& session, const std::string& linkCode);
     SiteResponse signIn(const SiteRequest& request);
     SiteResponse signOut(const SiteRequest& request);
     SiteResponse deleteShot(const SiteRequest& request);
     SiteResponse revokeDevice(const SiteRequest& request);
-    SiteResponse signInPage(const SiteRequest& request, int status, const char* error, const std::string& userName);
+    SiteResponse signInPage(const SiteRequest& request, int status, const std::string& error,
+                            const std::string& userName);
     std::optional<Session> currentSession(const SiteRequest& request);
     std::optional<Session> formSession(const SiteRequest& request, std::map<std::string, std::string>& fields);
 

@@ -44,9 +44,11 @@ std::string urlEncoded(const std::string& text) {
 struct Browser {
     Harness& h;
     std::map<std::string, std::string> cookies;
+    std::string address = site_test::kClientAddress;
 
     site::SiteResponse send(const std::string& method, const std::string& path, const std::string& body = "") {
         auto request = site_test::request(method, path, body);
+        request.remoteAddress = address;
         std::string header;
         for (const auto& [name, value] : cookies) header += (header.empty() ? "" : "; ") + name + "=" + value;
         if (!header.empty()) request.headers["cookie"] = header;
@@ -71,6 +73,10 @@ struct Browser {
     }
 
     std::string formToken() { return firstMatch(send("GET", "/account").body, "name=\"form\" value=\"([^\"]+)\""); }
+
+    std::string newLinkCode() {
+        return firstMatch(send("POST", "/account/link-code", "form=" + formToken()).body, "class=\"code\">([^<]+)<");
+    }
 };
 
 TEST(Account, SignedOutVisitorSeesTheSignInForm) {
@@ -123,7 +129,7 @@ TEST(Account, SignInAttemptsAreLimitedPerAddress) {
     EXPECT_EQ(browser.signIn("alice", "correct horse").status, 303);
 }
 
-TEST(Account, PageShowsAWorkingCodeTheCountShotsAndDevices) {
+TEST(Account, PageShowsTheCountShotsAndDevices) {
     Harness h;
     h.addUser("alice", false, "pw");
     const std::string token = h.linkToken("alice");
@@ -140,11 +146,44 @@ TEST(Account, PageShowsAWorkingCodeTheCountShotsAndDevices) {
     EXPECT_NE(page.find("«Профиль»"), std::string::npos);
     EXPECT_NE(page.find(site_test::kPublicUrl), std::string::npos);
 
-    const std::string code = firstMatch(page, "class=\"code\">([^<]+)<");
+    EXPECT_EQ(firstMatch(page, "class=\"code\">([^<]+)<"), "(none)");  // a code only when asked for
+}
+
+TEST(Account, ACodeOnlyOnAFormPostAndOneLiveCodeAtATime) {
+    Harness h;
+    h.addUser("alice", false, "pw");
+    Browser browser{h, {}};
+    ASSERT_EQ(browser.signIn("alice", "pw").status, 303);
+    EXPECT_EQ(browser.send("POST", "/account/link-code", "form=" + site::newSecret()).status, 403);
+    const std::string replaced = browser.newLinkCode();
+    const std::string code = browser.newLinkCode();
     ASSERT_TRUE(site::normalizeLinkCode(code)) << code;
+    // Looking at the page mints nothing, so the newest code stays the live one.
+    browser.send("GET", "/account");
+    browser.send("HEAD", "/account");
+    EXPECT_EQ(h.redeem(replaced, "198.51.100.76").status, 400);
     EXPECT_EQ(h.redeem(code, "198.51.100.77").status, 200);
-    // Every visit shows a fresh code.
-    EXPECT_NE(firstMatch(browser.send("GET", "/account").body, "class=\"code\">([^<]+)<"), code);
+}
+
+TEST(Account, GuessingOneAccountIsSlowedWhateverTheAddress) {
+    Harness h;
+    h.addUser("alice", false, "correct horse");
+    Browser browser{h, {}};
+    const auto tryFrom = [&](int address, const char* password) {
+        browser.address = "203.0.113." + std::to_string(address);
+        return browser.signIn("alice", password);
+    };
+    for (int i = 0; i < site::kFreeFailures; ++i) EXPECT_EQ(tryFrom(i, "guess").status, 401);
+    // Even the right password waits now, and the page says for how long.
+    const auto waiting = tryFrom(100, "correct horse");
+    EXPECT_EQ(waiting.status, 429);
+    EXPECT_NE(waiting.body.find(std::string(site::messages::kAccountThrottled) + " 1 мин."), std::string::npos);
+    h.now += site::kFirstWaitSeconds;
+    EXPECT_EQ(tryFrom(101, "guess").status, 401);
+    h.now += site::kFirstWaitSeconds;
+    EXPECT_NE(tryFrom(102, "correct horse").body.find(site::messages::kAccountThrottled), std::string::npos);
+    h.now += site::kFirstWaitSeconds;
+    EXPECT_EQ(tryFrom(103, "correct horse").status, 303);
 }
 
 TEST(Account, DeleteAndRevokeNeedTheSessionsFormToken) {

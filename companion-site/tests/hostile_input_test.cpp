@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "messages.h"
+#include "quota.h"
 #include "support/site_harness.h"
 
 namespace {
@@ -40,15 +41,40 @@ TEST(HostileInput, UnknownPathsAre404) {
     EXPECT_EQ(h.send("BREW", "/api/me").status, 405);
 }
 
-TEST(HostileInput, OversizedSmallBodiesAre413) {
+TEST(HostileInput, BodiesAreJudgedByTheirHeadersBeforeAByteIsRead) {
     Harness h;
-    auto request = site_test::request("POST", "/api/link/redeem");
-    request.bodyTooLarge = true;
-    const auto answer = h.site.handle(request);
-    EXPECT_EQ(answer.status, 413);
-    EXPECT_EQ(errorOf(answer), site::messages::kRequestTooLarge);
-    EXPECT_EQ(site::bodyLimitFor("/api/link/redeem"), site::kMaxSmallBody);
-    EXPECT_EQ(site::bodyLimitFor("/api/shots"), 12582912u);
+    h.addUser("alice");
+    const std::string token = h.linkToken("alice");
+    const struct {
+        const char* method;
+        const char* path;
+        const char* length;
+        bool token;
+        int refusal;  // 0: the body is read
+        std::size_t limit;
+    } cases[] = {
+        {"POST", "/api/link/redeem", "16384", false, 0, site::kMaxSmallBody},
+        {"POST", "/api/link/redeem", "16385", false, 413, 0},
+        {"GET", "/api/me", "5", true, 400, 0},
+        {"POST", "/nowhere", "5", false, 404, 0},
+        {"PUT", "/api/shots", "5", true, 405, 0},
+        {"POST", "/api/shots", "100", false, 401, 0},
+        {"POST", "/api/shots", "12582913", true, 413, 0},
+        {"POST", "/api/shots", "12582912", true, 0, site::kMaxShotBytes},
+    };
+    for (const auto& c : cases) {
+        auto request = site_test::request(c.method, c.path);
+        request.headers["content-length"] = c.length;
+        request.headers["content-type"] = "image/png";
+        if (c.token) request.headers["authorization"] = "Bearer " + token;
+        const auto admission = h.site.admit(request);
+        EXPECT_EQ(admission.refusal ? admission.refusal->status : 0, c.refusal) << c.method << ' ' << c.path;
+        EXPECT_EQ(admission.bodyLimit, c.limit) << c.path;
+        EXPECT_EQ(admission.upload != nullptr, c.limit == site::kMaxShotBytes) << c.path;
+    }
+    auto cut = site_test::request("POST", "/api/link/redeem");
+    cut.bodyTooLarge = true;
+    EXPECT_EQ(errorOf(h.site.handle(cut)), site::messages::kRequestTooLarge);
 }
 
 TEST(HostileInput, StatusesOfTheHttpLayerGetSentences) {

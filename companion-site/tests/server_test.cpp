@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <regex>
 #include <thread>
 
 #include "messages.h"
+#include "quota.h"
+#include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
@@ -18,6 +24,7 @@ using nlohmann::json;
 using site_test::addSiteUser;
 using site_test::issueSiteCode;
 using site_test::makePng;
+using site_test::RawTls;
 using site_test::SiteProcess;
 
 std::string errorOf(const httplib::Result& result) {
@@ -178,7 +185,9 @@ TEST_F(ServerTest, AccountPageSignInCodeShotsAndRevoke) {
     EXPECT_NE(sessionHeader.find("HttpOnly; Secure; SameSite=Strict"), std::string::npos);
 
     const auto page = client->Get("/account", {{"Cookie", session}});
-    ASSERT_TRUE(std::regex_search(page->body, match, std::regex("class=\"code\">([^<]+)<")));
+    ASSERT_TRUE(std::regex_search(page->body, match, std::regex("name=\"form\" value=\"([^\"]+)\"")));
+    const auto withCode = client->Post("/account/link-code", {{"Cookie", session}}, httplib::Params{{"form", match[1]}});
+    ASSERT_TRUE(std::regex_search(withCode->body, match, std::regex("class=\"code\">([^<]+)<")));
     const auto redeemed = client->Post("/api/link/redeem", json{{"code", match[1]}}.dump(), "application/json");
     ASSERT_EQ(redeemed->status, 200);
     const std::string deviceToken = json::parse(redeemed->body)["token"];
@@ -273,6 +282,138 @@ TEST_F(ServerTest, CommandLineMistakesAreReported) {
     const auto backup = site_test::runSite({"backup", (folder.path() / "copy.db").string(), "--data", data.string()});
     EXPECT_EQ(backup.exitCode, 0);
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "copy.db"));
+}
+
+// Each gets its answer and the connection ends after it, so nothing that
+// follows can pass for another request.
+TEST_F(ServerTest, FramingErrorsAreRefusedAndEndTheConnection) {
+    SiteProcess server(data);
+    const std::string post = "POST /api/link/redeem HTTP/1.1\r\nHost: localhost\r\n";
+    std::string manyLines = "GET /healthz HTTP/1.1\r\nHost: localhost\r\n";
+    for (int i = 0; i < 100; ++i) manyLines += "X-Line: " + std::to_string(i) + "\r\n";
+    const struct {
+        const char* what;
+        std::string request;
+        int status;
+    } cases[] = {
+        {"length, then chunks", post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
+        {"chunks, then length", post + "Transfer-Encoding: chunked\r\nContent-Length: 5\r\n\r\n0\r\n\r\n", 400},
+        {"two equal lengths", post + "Content-Length: 2\r\nContent-Length: 2\r\n\r\n{}", 400},
+        {"a list of lengths", post + "Content-Length: 2, 2\r\n\r\n{}", 400},
+        {"a length that is no number", post + "Content-Length: abc\r\n\r\n{}", 400},
+        {"an unknown coding", post + "Transfer-Encoding: gzip\r\n\r\n{}", 400},
+        {"a coding before chunks", post + "Transfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n", 400},
+        {"a broken chunk", post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n{}", 400},
+        {"a body on a GET", "GET /api/notifications HTTP/1.1\r\nHost: localhost\r\nContent-Length: 5\r\n\r\nGET /", 400},
+        {"an unknown version", "GET /healthz HTTP/2.0\r\nHost: localhost\r\n\r\n", 400},
+        {"101 header lines", manyLines + "\r\n", 431},
+        {"17 KiB of headers", "GET /healthz HTTP/1.1\r\nX-Big: " + std::string(17 * 1024, 'a') + "\r\n\r\n", 431},
+    };
+    for (const auto& c : cases) {
+        RawTls connection(server.port());
+        connection.send(c.request);
+        EXPECT_EQ(connection.answer().status, c.status) << c.what;
+        EXPECT_TRUE(connection.closedByServer()) << c.what;
+    }
+}
+
+TEST_F(ServerTest, PipelinedRequestsAreAnsweredInOrder) {
+    SiteProcess server(data);
+    RawTls connection(server.port());
+    std::string hundredLines = "GET /api/notifications HTTP/1.1\r\nHost: localhost\r\n";
+    for (int i = 1; i < 100; ++i) hundredLines += "X-Line: " + std::to_string(i) + "\r\n";
+    connection.send("GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n" + hundredLines +
+                    "\r\nHEAD /healthz HTTP/1.1\r\nHost: localhost\r\n\r\nGET /nowhere HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    EXPECT_EQ(connection.answer().body, "ok\n");
+    EXPECT_EQ(connection.answer().body, "[]");
+    auto head = connection.answer(true);
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(head.headers["content-length"], "3");
+    EXPECT_EQ(connection.answer().status, 404);  // a HEAD answer with a body would be read here
+}
+
+TEST_F(ServerTest, EveryAnswerCarriesHstsNosniffAndADate) {
+    SiteProcess server(data);
+    const std::regex date("(Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-9]{2} [A-Z][a-z]{2} [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} GMT");
+    for (const char* request : {"GET /healthz", "GET /api/me", "GET /account", "GET /s/0", "POST /api/shots", "BREW /"}) {
+        RawTls connection(server.port());
+        connection.send(std::string(request) + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        auto answer = connection.answer();
+        EXPECT_GT(answer.status, 0) << request;
+        EXPECT_EQ(answer.headers["strict-transport-security"], "max-age=31536000") << request;
+        EXPECT_EQ(answer.headers["x-content-type-options"], "nosniff") << request;
+        EXPECT_TRUE(std::regex_match(answer.headers["date"], date)) << request << ": " << answer.headers["date"];
+    }
+}
+
+// The token, the declared length and the day's count are judged from the
+// headers: each answer arrives while not one byte of the body was sent.
+TEST_F(ServerTest, UploadsAreRefusedBeforeTheirBody) {
+    addSiteUser(data, "alice", "pw");
+    SiteProcess server(data);
+    const std::string aliceToken = token(server, "alice");
+    auto client = server.client();
+    for (int i = 0; i < site::kFreeDailyLimit; ++i) ASSERT_EQ(upload(*client, aliceToken, makePng(2, 2, i))->status, 200);
+    const std::string head = "POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\n";
+    const std::string bearer = "Authorization: Bearer " + aliceToken + "\r\n";
+    const struct {
+        const char* what;
+        std::string headers;
+        int status;
+    } cases[] = {
+        {"no token", "Content-Length: 1000\r\n", 401},
+        {"a shot over 12 MiB", bearer + "Content-Length: 12582913\r\n", 413},
+        {"an endless length", bearer + "Content-Length: 1000000000000000\r\n", 413},
+        {"the day's uploads used up", bearer + "Content-Length: 1000\r\n", 429},
+    };
+    for (const auto& c : cases) {
+        RawTls connection(server.port());
+        connection.send(head + c.headers + "\r\n");
+        EXPECT_EQ(connection.answer().status, c.status) << c.what;
+        EXPECT_TRUE(connection.closedByServer()) << c.what;
+    }
+}
+
+TEST_F(ServerTest, AChunkedUploadIsCutAtTheLargestShot) {
+    addSiteUser(data, "bob", "pw", true);
+    SiteProcess server(data);
+    const std::string bobToken = token(server, "bob");
+    RawTls connection(server.port());
+    connection.send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nAuthorization: Bearer " +
+                    bobToken + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
+    for (int i = 0; i < 13 && connection.send(chunk); ++i) {
+    }
+    EXPECT_EQ(connection.answer().status, 413);
+    EXPECT_EQ(profile(server, bobToken)["used"], 0);
+}
+
+// SIGTERM ends the connections that wait and answers the request in flight.
+TEST_F(ServerTest, StopEndsSlowClientsAndAnswersWhatIsInFlight) {
+    addSiteUser(data, "alice", "pw");
+    SiteProcess server(data);
+    const std::string aliceToken = token(server, "alice");
+    const int silent = site_test::connectTcp(server.port(), "127.0.0.1", 30);
+    RawTls trickle(server.port());
+    trickle.send("GET /api/me HTTP/1.1\r\nHost: loc");
+    RawTls uploading(server.port());
+    const std::string png = makePng(32, 32, 7);
+    uploading.send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nExpect: 100-continue\r\n"
+                   "Authorization: Bearer " + aliceToken + "\r\nContent-Length: " + std::to_string(png.size()) + "\r\n\r\n");
+    ASSERT_EQ(uploading.answer().status, 100);  // admitted, so in flight
+    ::kill(server.pid(), SIGTERM);
+    // The body follows only once the waiting connection is gone: a server
+    // that waited for it would be past its stop by then.
+    EXPECT_TRUE(trickle.closedByServer());
+    uploading.send(png);
+    auto answer = uploading.answer();
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.headers["connection"], "close");
+    EXPECT_EQ(server.stop(), 0);
+    EXPECT_NE(server.output().find("stopped"), std::string::npos);
+    char byte;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0);
+    ::close(silent);
 }
 
 }  // namespace

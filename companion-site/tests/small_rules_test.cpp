@@ -1,11 +1,15 @@
-// Day arithmetic, attempt windows, forms, cookies, command lines and log paths.
+// Day arithmetic, attempt windows, sign-in waits, connection caps, forms,
+// cookies, command lines and log paths.
 
 #include <gtest/gtest.h>
 
 #include "command_line.h"
+#include "connection_limits.h"
 #include "forms.h"
+#include "http_rules.h"
 #include "quota.h"
 #include "rate_limiter.h"
+#include "sign_in_throttle.h"
 #include "site.h"
 
 namespace {
@@ -42,6 +46,42 @@ TEST(RateLimiter, FullTableForgetsTheOldestWindow) {
     EXPECT_TRUE(limiter.allow("c", 20));   // a's window makes room
     EXPECT_FALSE(limiter.allow("b", 20));  // b's is kept
     EXPECT_TRUE(limiter.allow("a", 20));
+}
+
+TEST(SignInThrottle, WaitsGrowToACapAndEnd) {
+    const struct {
+        int failures;
+        std::int64_t wait;
+    } cases[] = {{9, 0}, {10, 30}, {11, 60}, {14, 480}, {15, 600}, {40, 600}};
+    for (const auto& c : cases) {
+        site::SignInThrottle throttle;
+        for (int i = 0; i < c.failures; ++i) throttle.failed("alice", 1000);
+        EXPECT_EQ(throttle.waitFor("alice", 1000), c.wait) << c.failures;
+        EXPECT_EQ(throttle.waitFor("alice", 1000 + c.wait), 0) << c.failures;
+        EXPECT_EQ(throttle.waitFor("bob", 1000), 0);
+    }
+    site::SignInThrottle throttle;
+    for (int i = 0; i < 12; ++i) throttle.failed("alice", 0);
+    throttle.failed("alice", site::kFailureMemorySeconds);  // after a quiet quarter of an hour, counting starts anew
+    EXPECT_EQ(throttle.waitFor("alice", site::kFailureMemorySeconds), 0);
+    for (int i = 0; i < 12; ++i) throttle.failed("bob", 0);
+    throttle.succeeded("bob");
+    EXPECT_EQ(throttle.waitFor("bob", 0), 0);
+}
+
+TEST(ConnectionLimits, PerClientAndInTotal) {
+    site::ConnectionLimits limits(3, 2);
+    EXPECT_TRUE(limits.admit("a"));
+    EXPECT_TRUE(limits.admit("a"));
+    EXPECT_FALSE(limits.admit("a"));
+    EXPECT_TRUE(limits.admit("b"));
+    EXPECT_FALSE(limits.admit("c"));
+    limits.release("a");
+    EXPECT_TRUE(limits.admit("c"));
+    EXPECT_EQ(limits.open(), 3u);
+    EXPECT_EQ(site::clientKey("192.0.2.7"), "192.0.2.7");
+    EXPECT_EQ(site::clientKey("::ffff:192.0.2.7"), "192.0.2.7");
+    EXPECT_EQ(site::clientKey("2001:db8:1:2:3:4:5:6"), "2001:db8:1:2::/64");
 }
 
 TEST(Forms, FieldsAreDecoded) {

@@ -103,18 +103,22 @@ TEST(ShotFiles, WrittenFilesReadBackAndStraysAreRemoved) {
     site::ShotFiles files(folder.path(), true);
     const std::string kept = site::newShotId();
     const std::string orphan = site::newShotId();
-    files.write(kept, std::string("\x89PNG\0data", 9));
-    files.write(orphan, "x");
+    site_test::storeShot(files, kept, std::string("\x89PNG\0data", 9));
+    site_test::storeShot(files, orphan, "x");
+    {
+        auto dropped = files.receive();  // an upload refused halfway leaves nothing
+        dropped->write("half");
+    }
     std::ofstream(folder.path() / "incoming-0011223344556677") << "half";
     std::ofstream(folder.path() / "README") << "not ours";
-    EXPECT_EQ(files.read(kept), std::string("\x89PNG\0data", 9));
+    EXPECT_EQ(site_test::shotBytes(files, kept), std::string("\x89PNG\0data", 9));
     EXPECT_EQ(files.removeStrays([&](const std::string& id) { return id == kept; }), 2);
-    EXPECT_TRUE(files.read(kept));
-    EXPECT_FALSE(files.read(orphan));
+    EXPECT_EQ(site_test::shotBytes(files, kept), std::string("\x89PNG\0data", 9));
+    EXPECT_EQ(site_test::shotBytes(files, orphan), "(none)");
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "incoming-0011223344556677"));
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "README"));
     files.remove(kept);
-    EXPECT_FALSE(files.read(kept));
+    EXPECT_EQ(site_test::shotBytes(files, kept), "(none)");
 }
 
 }  // namespace

@@ -63,6 +63,33 @@ site::SiteResponse Harness::send(const std::string& method, const std::string& p
     return site.handle(request(method, path, body));
 }
 
+namespace {
+
+std::string readAll(site::ShotReader& reader) {
+    std::string bytes(reader.size(), '\0');
+    std::size_t at = 0;
+    while (std::size_t got = reader.read(bytes.data() + at, bytes.size() - at)) at += got;
+    bytes.resize(at);
+    return bytes;
+}
+
+}  // namespace
+
+std::string bodyOf(const site::SiteResponse& response) {
+    return response.shot ? readAll(*response.shot) : response.body;
+}
+
+void storeShot(site::ShotFiles& files, const std::string& id, const std::string& bytes) {
+    auto incoming = files.receive();
+    incoming->write(bytes);
+    incoming->keep(id);
+}
+
+std::string shotBytes(const site::ShotFiles& files, const std::string& id) {
+    const auto reader = files.open(id);
+    return reader ? readAll(*reader) : "(none)";
+}
+
 std::string member(const site::SiteResponse& response, const std::string& name) {
     const auto parsed = nlohmann::json::parse(response.body, nullptr, false);
     if (!parsed.is_object() || !parsed.contains(name)) return "(none)";

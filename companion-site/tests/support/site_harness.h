@@ -50,6 +50,13 @@ struct Harness {
 
 site::SiteRequest request(const std::string& method, const std::string& path, const std::string& body = "");
 
+// The answer's body, read from the shot's file when it carries one.
+std::string bodyOf(const site::SiteResponse& response);
+// Writes a shot's file the way an upload does, and reads one back
+// ("(none)" when the shot has no file).
+void storeShot(site::ShotFiles& files, const std::string& id, const std::string& bytes);
+std::string shotBytes(const site::ShotFiles& files, const std::string& id);
+
 // The "error" member of a JSON answer, or "(none)".
 std::string errorOf(const site::SiteResponse& response);
 std::string member(const site::SiteResponse& response, const std::string& name);

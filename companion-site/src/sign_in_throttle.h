@@ -1,0 +1,42 @@
+#pragma once
+// Failed sign-ins per account name, whatever the addresses they come from.
+// Past kFreeFailures failures, each further try waits longer (30 s, 1, 2,
+// 4, 8 minutes) up to kLongestWait, counted from the last failure; a
+// success, or kFailureMemory without failures, forgets them. So guessing
+// one account is slow from any number of addresses, and the owner is never
+// locked out for longer than the longest wait.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "oldest_first_map.h"
+
+namespace site {
+
+inline constexpr int kFreeFailures = 10;
+inline constexpr std::int64_t kFirstWaitSeconds = 30;
+inline constexpr std::int64_t kLongestWaitSeconds = 10 * 60;
+inline constexpr std::int64_t kFailureMemorySeconds = 15 * 60;
+
+class SignInThrottle {
+public:
+    explicit SignInThrottle(std::size_t maxNames = 100000) : failures_(maxNames) {}
+
+    // Seconds before the name may try again; 0 when it may now.
+    std::int64_t waitFor(const std::string& name, std::int64_t now);
+    void failed(const std::string& name, std::int64_t now);
+    void succeeded(const std::string& name);
+    void forgetExpired(std::int64_t now);
+
+private:
+    struct Failures {
+        int count;
+        std::int64_t last;
+    };
+
+    std::mutex mutex_;
+    OldestFirstMap<Failures> failures_;
+};
+
+}  // namespace site
