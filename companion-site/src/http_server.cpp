@@ -34,6 +34,7 @@
 #include "connection_limits.h"
 #include "http_rules.h"
 #include "messages.h"
+#include "quota.h"
 #include "shot_upload.h"
 #include "site.h"
 
@@ -171,6 +172,7 @@ private:
     std::optional<http::response<http::string_body>> whole_;
     std::shared_ptr<ShotReader> shot_;
     int status_ = 0;
+    std::uint64_t drainLeft_ = 0;
 
     beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
 
@@ -387,19 +389,30 @@ private:
         linger();
     }
 
-    // Sends FIN and reads, unread, what the client still sends for a while,
-    // so that a refusal sent before its body is not lost to a reset.
+    // Sends FIN, then reads and drops what the client still sends of its
+    // body, for as long as a client at the least rate would need, so that an
+    // answer sent before the body is not lost to a reset. Nothing of it is
+    // decrypted or kept.
     void linger() {
         inFlight_ = false;
+        const std::uint64_t unread = unreadBody();
         ErrorCode ignored;
         lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
-        lowest().expires_after(kLingerTime);
+        lowest().expires_after(unread == 0 ? kLingerTime : transferTime(unread));
+        drainLeft_ = unread + unread / 32 + kPieceBytes;  // the records around the body add a little
         drain();
     }
 
+    std::uint64_t unreadBody() const {
+        if (!parser_ || !parser_->is_header_done() || parser_->is_done()) return 0;
+        return std::min<std::uint64_t>(parser_->content_length_remaining().value_or(kMaxShotBytes), kMaxShotBytes);
+    }
+
     void drain() {
-        lowest().async_read_some(asio::buffer(piece(), kPieceBytes), [self = shared_from_this()](ErrorCode error, std::size_t) {
-            if (!error) self->drain();
+        lowest().async_read_some(asio::buffer(piece(), kPieceBytes), [self = shared_from_this()](ErrorCode error, std::size_t got) {
+            if (error || got >= self->drainLeft_) return;
+            self->drainLeft_ -= got;
+            self->drain();
         });
     }
 };
