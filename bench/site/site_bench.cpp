@@ -1,7 +1,8 @@
 // Requests per second and latency of /api/me with 1, 16 and 64 keep-alive
 // clients, upload throughput of 1 MiB and 8 MiB PNGs, and the server's peak
-// memory. Floors beside them: GET /healthz (TLS and HTTP only) and a POST of
-// the same size that the server reads and refuses.
+// memory. Floors beside them: GET /healthz (TLS and HTTP only) and an upload
+// of the same size that is no PNG, which the server reads, stores for the
+// check and refuses.
 //
 //   site_bench [requests per client count, default 20000]
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
     site_test::ScratchFolder folder;
     const auto data = folder.path() / "data";
     site_test::addSiteUser(data, "bench", "pw", true);
-    site_test::SiteProcess server(data, {"--threads", "80"});
+    site_test::SiteProcess server(data);
     const auto linked = server.client()->Post(
         "/api/link/redeem", nlohmann::json{{"code", site_test::issueSiteCode(data, "bench")}}.dump(), "application/json");
     const std::string token = nlohmann::json::parse(linked->body)["token"];
@@ -115,9 +116,9 @@ int main(int argc, char** argv) {
         const std::string png = site_test::makePng(64, 64, static_cast<std::uint32_t>(mebibytes),
                                                    static_cast<std::size_t>(mebibytes) << 20);
         const double upload = measurePosts(server, "/api/shots", bearer, png, count, 200);
-        const double floor = measurePosts(server, "/healthz", {}, png, count, 413);
+        const double floor = measurePosts(server, "/api/shots", bearer, std::string(png.size(), 'x'), count, 415);
         std::printf("%-28s %10.1f\n", ("POST /api/shots " + std::to_string(mebibytes) + " MiB").c_str(), upload);
-        std::printf("%-28s %10.1f\n", "  floor: same body, refused", floor);
+        std::printf("%-28s %10.1f\n", "  floor: same size, no PNG", floor);
     }
     std::printf("\nserver peak memory (VmHWM): %s\n", peakMemory(server.pid()).c_str());
     return server.stop() == 0 ? 0 : 1;
