@@ -15,7 +15,6 @@ inline constexpr char kRequestTooLarge[] = "Слишком большой зап
 inline constexpr char kHeadersTooLarge[] = "Слишком много заголовков запроса";
 inline constexpr char kDailyLimit[] = "Дневной лимит загрузок исчерпан. Он обновится в 00:00 UTC";
 inline constexpr char kNotFound[] = "Нет такого адреса";
-inline constexpr char kUriTooLong[] = "Слишком длинный адрес";
 inline constexpr char kMethodNotAllowed[] = "Этот метод здесь не поддерживается";
 inline constexpr char kInternal[] = "Внутренняя ошибка сайта. Попробуйте позже";
 

@@ -68,10 +68,7 @@ const Site::Route Site::kRoutes[] = {
 SiteResponse fallbackResponse(int status, const std::string& path) {
     switch (status) {
     case 413: return jsonError(413, path == "/api/shots" ? messages::kShotTooLarge : messages::kRequestTooLarge);
-    case 414: return jsonError(414, messages::kUriTooLong);
     case 431: return jsonError(431, messages::kHeadersTooLarge);
-    case 404: return notFound(path);
-    case 405: return jsonError(405, messages::kMethodNotAllowed);
     default: return jsonError(status, status >= 500 ? messages::kInternal : messages::kBadRequest);
     }
 }

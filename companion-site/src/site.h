@@ -28,8 +28,8 @@ inline constexpr char kSessionCookie[] = "__Host-session";
 inline constexpr char kSignInCookie[] = "__Host-signin";
 inline constexpr char kShotPrefix[] = "/s/";  // shot links: the prefix, then the shot's id
 
-// The answer for a status the HTTP layer decided on its own (a body over
-// the cap, a malformed request line, an unknown method).
+// The answer for a status decided without a route: a body over its cap, a
+// malformed or unknown request, headers past their limits.
 SiteResponse fallbackResponse(int status, const std::string& path);
 
 // A request path made safe for the log: control bytes escaped, long paths
