@@ -217,9 +217,10 @@ private:
         slot.fd = -1;
     }
 
-    // The server only ever sends to these connections to end them.
+    // Ended once the server has shut its side: readable data alone may be a
+    // TLS session ticket.
     bool endedByServer(const Slot& slot) {
-        pollfd watch{slot.fd, POLLIN | POLLRDHUP, 0};
+        pollfd watch{slot.fd, POLLRDHUP, 0};
         return ::poll(&watch, 1, 0) > 0;
     }
 
