@@ -10,10 +10,13 @@
 
 #include <nlohmann/json.hpp>
 
-// An origin under a name reserved for examples, so a copy that was never
-// linked does not talk to anybody's real server.
-inline constexpr char kDefaultSiteAddress[] = "https://clip.example";
-inline constexpr wchar_t kDefaultSiteAddressW[] = L"https://clip.example";
+#include "storage/default_site.h"
+
+// Set when the program is built (CLIPVANE_DEFAULT_SITE). The usual one is
+// under a name reserved for examples, so a copy that was never linked does
+// not talk to anybody's real server.
+inline constexpr char kDefaultSiteAddress[] = CLIPVANE_DEFAULT_SITE;
+inline constexpr wchar_t kDefaultSiteAddressW[] = L"" CLIPVANE_DEFAULT_SITE;
 
 // What the file gave, before the token is unprotected.
 struct ParsedSettings {
