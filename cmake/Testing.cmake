@@ -1,11 +1,12 @@
 include(GoogleTest)
 
-# clipvane_add_test(NAME SOURCES ... LIBS ...)
-# Natively the cases are discovered one by one. Windows test programs run
-# under Wine (the cross toolchain's emulator) inside one prefix kept in the
-# build tree; the wine_prefix fixture creates it once per test run.
+# clipvane_add_test(NAME SOURCES ... LIBS ... [PROPERTIES ...])
+# Natively the cases are discovered one by one, each with the given test
+# properties. Windows test programs run under Wine (the cross toolchain's
+# emulator) inside one prefix kept in the build tree; the wine_prefix
+# fixture creates it once per test run.
 function(clipvane_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} clipvane_options gmock gtest_main)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
@@ -16,7 +17,11 @@ function(clipvane_add_test name)
       ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all"
       TIMEOUT 600)
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    if(T_PROPERTIES)
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${T_PROPERTIES})
+    else()
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    endif()
   endif()
 endfunction()
 

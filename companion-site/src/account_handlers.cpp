@@ -101,16 +101,16 @@ SiteResponse Site::signIn(const SiteRequest& request) {
     const std::string formToken = cookieOf(request, kSignInCookie);
     if (formToken.empty() || !constantTimeEqual(field(fields, "form"), formToken)) return staleForm();
     const std::int64_t now = clock_();
-    if (!signInAttempts_.allow(request.remoteAddress, now))
+    if (!signInAttempts_->allow(request.remoteAddress, now))
         return signInPage(request, 429, messages::kTooManyAttempts, userName);
-    if (const std::int64_t wait = signInFailures_.waitFor(userName, now); wait > 0)
+    if (const std::int64_t wait = signInFailures_->waitFor(userName, now); wait > 0)
         return signInPage(request, 429, throttledSentence(wait), userName);
     const auto user = checkPassword(store_, userName, field(fields, "password"), passwordIterations_);
     if (!user) {
-        signInFailures_.failed(userName, now);
+        signInFailures_->failed(userName, now);
         return signInPage(request, 401, messages::kWrongPassword, userName);
     }
-    signInFailures_.succeeded(userName);
+    signInFailures_->succeeded(userName);
 
     const std::string secret = newSecret();
     store_.addSession(sha256Hex(secret), user->id, newSecret(), now + kSessionLifetimeSeconds);

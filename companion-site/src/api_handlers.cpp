@@ -46,7 +46,7 @@ bool isPngContentType(const std::string& contentType) {
 
 SiteResponse Site::redeemLinkCode(const SiteRequest& request) {
     const std::int64_t now = clock_();
-    if (!redeemAttempts_.allow(request.remoteAddress, now)) return jsonError(429, messages::kTooManyAttempts);
+    if (!redeemAttempts_->allow(request.remoteAddress, now)) return jsonError(429, messages::kTooManyAttempts);
     const json body = json::parse(request.body, nullptr, false);
     if (!body.is_object() || !body.contains("code") || !body["code"].is_string())
         return jsonError(400, messages::kBadLinkRequest);

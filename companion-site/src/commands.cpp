@@ -11,7 +11,9 @@
 #include "command_line.h"
 #include "http_server.h"
 #include "link_code.h"
+#include "open_store.h"
 #include "site.h"
+#include "sqlite_store.h"
 
 namespace site {
 namespace {
@@ -19,11 +21,13 @@ namespace {
 constexpr char kUsage[] = R"(usage:
   clipvane-site serve --data DIR --cert FILE --key FILE [--listen HOST:PORT] [--public-url URL]
                       [--threads N] [--sweep-seconds N] [--max-connections N]
-                      [--max-connections-per-client N]
-  clipvane-site user add NAME [--pro] [--password-file FILE|-] --data DIR
-  clipvane-site news add TITLE BODY --data DIR
-  clipvane-site code NAME --data DIR
+                      [--max-connections-per-client N] [--database URL [--database-connections N]]
+  clipvane-site user add NAME [--pro] [--password-file FILE|-] (--data DIR | --database URL)
+  clipvane-site news add TITLE BODY (--data DIR | --database URL)
+  clipvane-site code NAME (--data DIR | --database URL)
   clipvane-site backup FILE --data DIR
+Without --database everything is kept in DIR; with it, in PostgreSQL
+(postgresql://USER@HOST/DB as libpq takes it).
 )";
 
 std::string requireOption(const CommandLine& line, const std::string& name) {
@@ -36,17 +40,31 @@ void requireWords(const CommandLine& line, std::size_t count) {
     if (line.words.size() != count) throw std::runtime_error("wrong number of arguments");
 }
 
-Store openStore(const CommandLine& line) {
-    const std::filesystem::path data = requireOption(line, "data");
-    std::filesystem::create_directories(data);
-    return Store(databasePath(data).string());
-}
-
 int positiveNumber(const std::string& text, const char* what) {
     std::size_t used = 0;
     const int value = std::stoi(text, &used);
     if (used != text.size() || value <= 0) throw std::runtime_error(std::string(what) + " must be a positive number");
     return value;
+}
+
+StoreLocation storeLocation(const CommandLine& line) {
+    StoreLocation location;
+    location.database = line.option("database");
+    location.connections = positiveNumber(
+        line.option("database-connections", std::to_string(kDefaultDatabaseConnections)), "--database-connections");
+    if (!location.database.empty()) {
+        if (!isDatabaseUrl(location.database))
+            throw std::runtime_error("--database takes a postgresql:// address such as postgresql://site@db.internal/site");
+        return location;
+    }
+    const std::filesystem::path data = requireOption(line, "data");
+    std::filesystem::create_directories(data);
+    location.sqlitePath = databasePath(data).string();
+    return location;
+}
+
+std::unique_ptr<Store> openStore(const CommandLine& line) {
+    return site::openStore(storeLocation(line));
 }
 
 int serveCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -56,6 +74,7 @@ int serveCommand(const CommandLine& line, std::ostream& out, std::ostream& err) 
     if (!listen) throw std::runtime_error("--listen takes HOST:PORT");
     options.listen = *listen;
     options.data = requireOption(line, "data");
+    options.store = storeLocation(line);
     options.certificate = requireOption(line, "cert");
     options.key = requireOption(line, "key");
     options.publicUrl = line.option("public-url");
@@ -104,7 +123,7 @@ int userCommand(const CommandLine& line, std::istream& in, std::ostream& out) {
     requireWords(line, 3);
     if (line.words[1] != "add") throw std::runtime_error("unknown user command " + line.words[1]);
     const std::string& name = line.words[2];
-    Store store = openStore(line);
+    const auto store = openStore(line);
     std::string password;
     bool generated = false;
     if (!line.option("password-file").empty()) {
@@ -115,7 +134,7 @@ int userCommand(const CommandLine& line, std::istream& in, std::ostream& out) {
         password = generatePassword();
         generated = true;
     }
-    createUser(store, name, password, line.flag("pro"), systemClock());
+    createUser(*store, name, password, line.flag("pro"), systemClock());
     out << "added " << name << (line.flag("pro") ? " (PRO)" : "") << '\n';
     if (generated) out << "password: " << password << '\n';
     return 0;
@@ -124,24 +143,26 @@ int userCommand(const CommandLine& line, std::istream& in, std::ostream& out) {
 int newsCommand(const CommandLine& line, std::ostream& out) {
     requireWords(line, 4);
     if (line.words[1] != "add") throw std::runtime_error("unknown news command " + line.words[1]);
-    Store store = openStore(line);
-    store.addNews(line.words[2], line.words[3], systemClock());
+    const auto store = openStore(line);
+    store->addNews(line.words[2], line.words[3], systemClock());
     out << "news added\n";
     return 0;
 }
 
 int codeCommand(const CommandLine& line, std::ostream& out) {
     requireWords(line, 2);
-    Store store = openStore(line);
-    const auto user = store.userByName(line.words[1]);
+    const auto store = openStore(line);
+    const auto user = store->userByName(line.words[1]);
     if (!user) throw std::runtime_error("no user " + line.words[1]);
-    out << formatLinkCode(issueLinkCode(store, user->id, systemClock())) << '\n';
+    out << formatLinkCode(issueLinkCode(*store, user->id, systemClock())) << '\n';
     return 0;
 }
 
 int backupCommand(const CommandLine& line, std::ostream& out) {
     requireWords(line, 2);
-    Store store = openStore(line);
+    if (!line.option("database").empty())
+        throw std::runtime_error("a PostgreSQL store is backed up with pg_dump (see the operator guide)");
+    SqliteStore store(storeLocation(line).sqlitePath);
     store.backupTo(line.words[1]);
     out << "backed up to " << line.words[1] << '\n';
     return 0;
@@ -154,7 +175,7 @@ int runCommand(const std::vector<std::string>& arguments, std::istream& in, std:
         const CommandLine line = parseCommandLine(
             arguments,
             {"data", "cert", "key", "listen", "public-url", "threads", "sweep-seconds", "max-connections",
-             "max-connections-per-client", "password-file"},
+             "max-connections-per-client", "password-file", "database", "database-connections"},
             {"pro", "help"});
         if (line.words.empty() || line.flag("help")) {
             (line.flag("help") ? out : err) << kUsage;

@@ -553,9 +553,9 @@ std::filesystem::path shotsFolder(const std::filesystem::path& data) {
 int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     ::signal(SIGPIPE, SIG_IGN);
     std::filesystem::create_directories(options.data);
-    Store store(databasePath(options.data).string());
-    ShotFiles files(shotsFolder(options.data), true);
-    const int strays = files.removeStrays([&](const std::string& id) { return store.hasShot(id); });
+    const auto store = openStore(options.store);
+    const auto files = store->shotStorage(shotsFolder(options.data));
+    const int strays = files->removeStrays([&](const std::string& id) { return store->hasShot(id); });
     if (strays > 0) err << "removed " << strays << " unfinished or orphaned shot files\n";
 
     asio::ssl::context tls(asio::ssl::context::tls_server);
@@ -578,7 +578,7 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
         return 1;
     }
     const std::string localUrl = "https://" + shownHost(options.listen.host) + ":" + std::to_string(endpoint->port());
-    Site site(store, files, systemClock, options.publicUrl.empty() ? localUrl : options.publicUrl);
+    Site site(*store, *files, systemClock, options.publicUrl.empty() ? localUrl : options.publicUrl);
     site.sweep();
     Shared shared{site, tls, ConnectionLimits(maxConnections, static_cast<std::size_t>(options.maxConnectionsPerClient)),
                   std::nullopt};

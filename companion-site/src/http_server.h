@@ -8,12 +8,14 @@
 #include <string>
 
 #include "command_line.h"
+#include "open_store.h"
 
 namespace site {
 
 struct ServeOptions {
     ListenAddress listen{"127.0.0.1", 8443};
     std::filesystem::path data;
+    StoreLocation store;
     std::string certificate;
     std::string key;
     std::string publicUrl;  // empty: https://localhost:<port>

@@ -17,6 +17,7 @@ inline constexpr char kDailyLimit[] = "Дневной лимит загрузо�
 inline constexpr char kNotFound[] = "Нет такого адреса";
 inline constexpr char kMethodNotAllowed[] = "Этот метод здесь не поддерживается";
 inline constexpr char kInternal[] = "Внутренняя ошибка сайта. Попробуйте позже";
+inline constexpr char kUnavailable[] = "Сайт временно недоступен. Попробуйте через минуту";
 
 inline constexpr char kShotNotFound[] = "Снимок не найден";
 inline constexpr char kShotExpired[] = "Срок действия ссылки истёк";

@@ -1,23 +1,24 @@
 #pragma once
-// At most a number of attempts per key (a client address) in a fixed window.
+// Attempts counted in memory, for one process, in fixed windows.
 
 #include <cstdint>
 #include <mutex>
 #include <string>
 
+#include "attempt_limiter.h"
 #include "oldest_first_map.h"
 
 namespace site {
 
-class RateLimiter {
+class RateLimiter final : public AttemptLimiter {
 public:
     RateLimiter(int maxAttempts, std::int64_t windowSeconds, std::size_t maxKeys = 100000);
 
     // Counts one attempt; false when the key has used up its window. When
     // the table is full, the oldest window is forgotten to make room.
-    bool allow(const std::string& key, std::int64_t now);
+    bool allow(const std::string& key, std::int64_t now) override;
 
-    void forgetExpired(std::int64_t now);
+    void forgetExpired(std::int64_t now) override;
 
 private:
     struct Window {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "file_descriptor.h"
 #include "secrets.h"
 
 namespace site {
@@ -16,33 +17,9 @@ namespace {
 constexpr char kShotSuffix[] = ".png";
 constexpr char kTemporaryPrefix[] = "incoming-";
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    // Closing can report a late write error, so it is checked.
-    void close() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw std::runtime_error(std::string("close: ") + std::strerror(errno));
-    }
-
-private:
-    int fd_;
-};
-
-[[noreturn]] void fail(const char* what, const std::filesystem::path& path) {
-    throw std::runtime_error(std::string(what) + " " + path.string() + ": " + std::strerror(errno));
-}
-
 void syncFolder(const std::filesystem::path& folder) {
     FileDescriptor handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (handle.get() < 0 || ::fsync(handle.get()) != 0) fail("fsync", folder);
+    if (handle.get() < 0 || ::fsync(handle.get()) != 0) failOn("fsync", folder);
 }
 
 class IncomingShotFile final : public IncomingShot {
@@ -52,7 +29,7 @@ public:
           folder_(std::move(folder)),
           durable_(durable),
           file_(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0640)) {
-        if (file_.get() < 0) fail("create", temporary_);
+        if (file_.get() < 0) failOn("create", temporary_);
     }
 
     ~IncomingShotFile() override {
@@ -61,17 +38,10 @@ public:
         std::filesystem::remove(temporary_, ignored);
     }
 
-    void write(std::string_view bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t written = ::write(file_.get(), bytes.data(), bytes.size());
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) fail("write", temporary_);
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-    }
+    void write(std::string_view bytes) override { writeAll(file_.get(), bytes, temporary_); }
 
     void keep(const std::string& id) override {
-        if (durable_ && ::fsync(file_.get()) != 0) fail("fsync", temporary_);
+        if (durable_ && ::fsync(file_.get()) != 0) failOn("fsync", temporary_);
         file_.close();
         std::filesystem::rename(temporary_, folder_ / (id + kShotSuffix));
         kept_ = true;
@@ -97,7 +67,7 @@ public:
         for (;;) {
             const ssize_t got = ::read(file_.get(), into, capacity);
             if (got >= 0) return static_cast<std::size_t>(got);
-            if (errno != EINTR) fail("read", path_);
+            if (errno != EINTR) failOn("read", path_);
         }
     }
 
@@ -128,7 +98,7 @@ std::unique_ptr<ShotReader> ShotFiles::open(const std::string& id) const {
     struct stat about {};
     if (::fstat(fd, &about) != 0) {
         ::close(fd);
-        fail("stat", path);
+        failOn("stat", path);
     }
     return std::make_unique<ShotFileReader>(fd, static_cast<std::uint64_t>(about.st_size), path);
 }

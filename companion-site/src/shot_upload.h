@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "png_check.h"
-#include "shot_files.h"
+#include "shot_storage.h"
 
 namespace site {
 

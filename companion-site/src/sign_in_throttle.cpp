@@ -3,21 +3,18 @@
 #include <algorithm>
 
 namespace site {
-namespace {
 
-std::int64_t waitAfter(int failures) {
+std::int64_t signInWaitAfter(int failures) {
     if (failures < kFreeFailures) return 0;
     const int doublings = std::min(failures - kFreeFailures, 16);
     return std::min(kLongestWaitSeconds, kFirstWaitSeconds << doublings);
 }
 
-}  // namespace
-
 std::int64_t SignInThrottle::waitFor(const std::string& name, std::int64_t now) {
     std::lock_guard lock(mutex_);
     const Failures* failures = failures_.find(name);
     if (!failures) return 0;
-    return std::max<std::int64_t>(0, failures->last + waitAfter(failures->count) - now);
+    return std::max<std::int64_t>(0, failures->last + signInWaitAfter(failures->count) - now);
 }
 
 void SignInThrottle::failed(const std::string& name, std::int64_t now) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "attempt_limiter.h"
 #include "oldest_first_map.h"
 
 namespace site {
@@ -19,15 +20,18 @@ inline constexpr std::int64_t kFirstWaitSeconds = 30;
 inline constexpr std::int64_t kLongestWaitSeconds = 10 * 60;
 inline constexpr std::int64_t kFailureMemorySeconds = 15 * 60;
 
-class SignInThrottle {
+// The wait after `failures` failures in a row.
+std::int64_t signInWaitAfter(int failures);
+
+// Kept in memory, for one process.
+class SignInThrottle final : public FailedSignIns {
 public:
     explicit SignInThrottle(std::size_t maxNames = 100000) : failures_(maxNames) {}
 
-    // Seconds before the name may try again; 0 when it may now.
-    std::int64_t waitFor(const std::string& name, std::int64_t now);
-    void failed(const std::string& name, std::int64_t now);
-    void succeeded(const std::string& name);
-    void forgetExpired(std::int64_t now);
+    std::int64_t waitFor(const std::string& name, std::int64_t now) override;
+    void failed(const std::string& name, std::int64_t now) override;
+    void succeeded(const std::string& name) override;
+    void forgetExpired(std::int64_t now) override;
 
 private:
     struct Failures {

@@ -32,15 +32,23 @@ SiteResponse notFound(const std::string& path) {
 }
 
 // Called inside a catch block: names the request and what went wrong.
-void reportFailure(const SiteRequest& request) {
+// The answer for the failure being handled, logged: 503 with a sentence when
+// the store cannot be reached now, 500 for anything else.
+SiteResponse failureAnswer(const SiteRequest& request) {
+    const char* kind = "error";
     std::string what;
     try {
         throw;
+    } catch (const StoreUnavailable& error) {
+        kind = "unavailable";
+        what = std::string(": ") + error.what();
     } catch (const std::exception& error) {
         what = std::string(": ") + error.what();
     } catch (...) {
     }
-    std::cerr << "error: " << request.method << ' ' << pathForLog(request.path) << what << '\n';
+    std::cerr << kind << ": " << request.method << ' ' << pathForLog(request.path) << what << '\n';
+    if (std::string_view(kind) == "error") return jsonError(500, messages::kInternal);
+    return jsonError(503, messages::kUnavailable).with("Retry-After", "10");
 }
 
 }  // namespace
@@ -91,14 +99,15 @@ std::string pathForLog(const std::string& path) {
     return safe;
 }
 
-Site::Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl, int passwordIterations)
+Site::Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl, int passwordIterations)
     : store_(store),
       files_(files),
       clock_(std::move(clock)),
       publicUrl_(std::move(publicUrl)),
       passwordIterations_(passwordIterations),
-      redeemAttempts_(kAttemptsPerWindow, kAttemptWindowSeconds),
-      signInAttempts_(kAttemptsPerWindow, kAttemptWindowSeconds) {
+      redeemAttempts_(store.attemptLimiter("redeem", kAttemptsPerWindow, kAttemptWindowSeconds)),
+      signInAttempts_(store.attemptLimiter("sign-in", kAttemptsPerWindow, kAttemptWindowSeconds)),
+      signInFailures_(store.failedSignIns()) {
     while (publicUrl_.ends_with('/')) publicUrl_.pop_back();
 }
 
@@ -106,9 +115,8 @@ SiteResponse Site::handle(const SiteRequest& request) {
     try {
         return route(request);
     } catch (...) {
-        reportFailure(request);
+        return failureAnswer(request);
     }
-    return jsonError(500, messages::kInternal);
 }
 
 Admission Site::admit(const SiteRequest& request) {
@@ -125,9 +133,8 @@ Admission Site::admit(const SiteRequest& request) {
         if (!uploader(request, refusal)) return refuse(refusal);
         return Admission{std::nullopt, kMaxShotBytes, std::make_shared<ShotUpload>(files_.receive())};
     } catch (...) {
-        reportFailure(request);
+        return refuse(failureAnswer(request));
     }
-    return refuse(jsonError(500, messages::kInternal));
 }
 
 bool Site::Route::covers(const std::string& requestPath) const {
@@ -161,11 +168,16 @@ SiteResponse Site::noRoute(const SiteRequest& request) {
 
 void Site::sweep() {
     const std::int64_t now = clock_();
-    for (const std::string& id : store_.takeExpiredShots(now)) files_.remove(id);
-    store_.forgetExpired(now);
-    redeemAttempts_.forgetExpired(now);
-    signInAttempts_.forgetExpired(now);
-    signInFailures_.forgetExpired(now);
+    try {
+        redeemAttempts_->forgetExpired(now);
+        signInAttempts_->forgetExpired(now);
+        signInFailures_->forgetExpired(now);
+        for (const std::string& id : store_.takeExpiredShots(now)) files_.remove(id);
+        store_.forgetExpired(now);
+    } catch (const std::exception& error) {
+        // The next sweep catches up; the server carries on.
+        std::cerr << "sweep failed: " << error.what() << '\n';
+    }
 }
 
 SiteResponse Site::rootPage(const SiteRequest&) {

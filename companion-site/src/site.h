@@ -4,13 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "accounts.h"
 #include "http_types.h"
-#include "rate_limiter.h"
-#include "shot_files.h"
-#include "sign_in_throttle.h"
+#include "shot_storage.h"
 #include "store.h"
 
 namespace site {
@@ -39,33 +38,35 @@ std::string pathForLog(const std::string& path);
 class Site {
 public:
     // `passwordIterations`: the cost of the password hashes the users have.
-    Site(Store& store, ShotFiles& files, Clock clock, std::string publicUrl,
+    Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl,
          int passwordIterations = kPasswordIterations);
 
     // For a request that declares a body, from its headers alone: a refusal
     // to send before any of the body is read (a wrong route, a missing
     // token, a length or a day's count over the limit), or how much body
-    // the route takes and, for an upload, where it streams to. Never throws.
+    // the route takes and, for an upload, where it streams to. Never throws:
+    // a store that cannot be reached gives 503, any other failure 500.
     Admission admit(const SiteRequest& request);
 
-    // Never throws: a failure inside becomes a 500 answer.
+    // Never throws: a store that cannot be reached gives a 503 answer, any
+    // other failure a 500.
     SiteResponse handle(const SiteRequest& request);
 
     // Deletes expired shots (rows first, then files) and forgets expired
-    // codes, sessions and attempt windows.
+    // codes, sessions and attempt windows. Never throws: a failure is logged.
     void sweep();
 
     const std::string& publicUrl() const { return publicUrl_; }
 
 private:
     Store& store_;
-    ShotFiles& files_;
+    ShotStorage& files_;
     Clock clock_;
     std::string publicUrl_;
     int passwordIterations_;
-    RateLimiter redeemAttempts_;
-    RateLimiter signInAttempts_;
-    SignInThrottle signInFailures_;
+    std::unique_ptr<AttemptLimiter> redeemAttempts_;
+    std::unique_ptr<AttemptLimiter> signInAttempts_;
+    std::unique_ptr<FailedSignIns> signInFailures_;
 
     enum class Body { None, Small, Shot };
     struct Route {

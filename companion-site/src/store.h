@@ -1,19 +1,25 @@
 #pragma once
-// Everything the site keeps, in one SQLite file in WAL mode. One connection,
-// used under one lock, so every check-and-change is exact.
+// Everything the site keeps, behind one interface: an SQLite file for one
+// machine, or PostgreSQL for several instances that share one database.
+// Every check-and-change is exact whatever the number of callers, threads
+// or processes.
 
 #include <cstdint>
-#include <functional>
+#include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "sqlite_handles.h"
+#include "attempt_limiter.h"
+#include "shot_storage.h"
 
 namespace site {
+
+// A device's last-seen time is kept to the hour: a write on every request
+// would cost more than the information is worth.
+inline constexpr std::int64_t kLastSeenStep = 3600;
 
 struct User {
     std::int64_t id = 0;
@@ -52,60 +58,65 @@ struct Session {
     std::string formToken;
 };
 
+// The store cannot be reached now (the database is down or the connection
+// was lost); the request may succeed later.
+class StoreUnavailable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class Store {
 public:
-    // ":memory:" gives a store that lives only as long as this object.
-    explicit Store(const std::string& path);
+    virtual ~Store() = default;
 
-    std::int64_t addUser(const std::string& name, bool pro, const std::string& salt, const std::string& hash,
-                         int iterations, std::int64_t now);
-    std::optional<PasswordRecord> passwordOf(const std::string& name);
-    std::optional<User> userByName(const std::string& name);
+    virtual std::int64_t addUser(const std::string& name, bool pro, const std::string& salt, const std::string& hash,
+                                 int iterations, std::int64_t now) = 0;
+    virtual std::optional<PasswordRecord> passwordOf(const std::string& name) = 0;
+    virtual std::optional<User> userByName(const std::string& name) = 0;
 
     // The user's one live code: any earlier code of the user stops working.
-    void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt);
+    virtual void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) = 0;
     // Uses up the code and stores the token in one step; nothing when the
     // code is unknown or expired.
-    std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash, std::int64_t now);
+    virtual std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
+                                               std::int64_t now) = 0;
 
-    std::optional<User> userByToken(const std::string& tokenHash, std::int64_t now);
-    std::vector<Device> devicesOf(std::int64_t userId);
-    bool revokeDevice(std::int64_t userId, std::int64_t deviceId);
+    virtual std::optional<User> userByToken(const std::string& tokenHash, std::int64_t now) = 0;
+    virtual std::vector<Device> devicesOf(std::int64_t userId) = 0;
+    virtual bool revokeDevice(std::int64_t userId, std::int64_t deviceId) = 0;
 
-    int uploadsOn(std::int64_t userId, std::int64_t day);
+    virtual int uploadsOn(std::int64_t userId, std::int64_t day) = 0;
     // Records the shot and counts it against the day, unless the day's count
     // has reached the limit.
-    bool addShotWithinLimit(const Shot& shot, std::int64_t day, int limit);
-    std::optional<Shot> shot(const std::string& id);
-    std::vector<Shot> shotsOf(std::int64_t userId);
-    bool deleteShot(std::int64_t userId, const std::string& id);
-    // Removes the rows of expired shots and gives their identifiers.
-    std::vector<std::string> takeExpiredShots(std::int64_t now);
-    bool hasShot(const std::string& id);
+    virtual bool addShotWithinLimit(const Shot& shot, std::int64_t day, int limit) = 0;
+    virtual std::optional<Shot> shot(const std::string& id) = 0;
+    virtual std::vector<Shot> shotsOf(std::int64_t userId) = 0;
+    virtual bool deleteShot(std::int64_t userId, const std::string& id) = 0;
+    // Removes the rows of expired shots and gives their identifiers; each
+    // shot to exactly one caller, however many sweep at once.
+    virtual std::vector<std::string> takeExpiredShots(std::int64_t now) = 0;
+    virtual bool hasShot(const std::string& id) = 0;
 
-    void addNews(const std::string& title, const std::string& body, std::int64_t now);
-    std::vector<NewsItem> latestNews(int count);
+    virtual void addNews(const std::string& title, const std::string& body, std::int64_t now) = 0;
+    virtual std::vector<NewsItem> latestNews(int count) = 0;
 
-    void addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                    std::int64_t expiresAt);
-    std::optional<Session> session(const std::string& sessionHash, std::int64_t now);
-    void deleteSession(const std::string& sessionHash);
+    virtual void addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                            std::int64_t expiresAt) = 0;
+    virtual std::optional<Session> session(const std::string& sessionHash, std::int64_t now) = 0;
+    virtual void deleteSession(const std::string& sessionHash) = 0;
 
     // Drops expired link codes and sessions.
-    void forgetExpired(std::int64_t now);
+    virtual void forgetExpired(std::int64_t now) = 0;
 
-    // A consistent copy of the whole store in another file.
-    void backupTo(const std::string& path);
-
-private:
-    std::mutex mutex_;
-    Connection connection_;
-    std::unordered_map<const char*, std::unique_ptr<Statement>> statements_;
-
-    Statement& statement(const char* sql);
-    template <typename Use>
-    auto query(const char* sql, Use use);
-    void createSchema();
+    // A limiter for the attempts of one `kind` (such as "redeem"), shared by
+    // everyone who uses this store.
+    virtual std::unique_ptr<AttemptLimiter> attemptLimiter(const std::string& kind, int maxAttempts,
+                                                           std::int64_t windowSeconds) = 0;
+    // Failed sign-ins per account name, shared in the same way.
+    virtual std::unique_ptr<FailedSignIns> failedSignIns() = 0;
+    // Where a server keeps the bytes of shots; `folder` is for stores that
+    // keep them in files.
+    virtual std::unique_ptr<ShotStorage> shotStorage(const std::filesystem::path& folder) = 0;
 };
 
 }  // namespace site

@@ -7,6 +7,7 @@
 #include "link_code.h"
 #include "messages.h"
 #include "secrets.h"
+#include "sign_in_throttle.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
 

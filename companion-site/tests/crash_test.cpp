@@ -13,7 +13,7 @@
 
 #include "png_check.h"
 #include "quota.h"
-#include "store.h"
+#include "sqlite_store.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
@@ -45,7 +45,7 @@ void uploadUntilCut(const site_test::SiteProcess& server, const std::string& tok
             std::lock_guard lock(sentMutex);
             sent.insert(png);
         }
-        const auto answer = client->Post("/api/shots", {{"Authorization", "Bearer " + token}}, png, "image/png");
+        const auto answer = client->Post("/api/shots", site_test::bearer(token), png, "image/png");
         if (!answer || answer->status != 200) return;
         const std::string url = json::parse(answer->body)["url"];
         std::lock_guard lock(acknowledged.mutex);
@@ -59,14 +59,7 @@ TEST(CrashSafety, KilledServerLosesNothingAcknowledged) {
     site_test::ScratchFolder folder;
     const auto data = folder.path() / "data";
     site_test::addSiteUser(data, "heavy", "pw", true);
-    std::string token;
-    {
-        site_test::SiteProcess server(data);
-        const auto answer = server.client()->Post(
-            "/api/link/redeem", json{{"code", site_test::issueSiteCode(data, "heavy")}}.dump(), "application/json");
-        ASSERT_EQ(answer->status, 200);
-        token = json::parse(answer->body)["token"];
-    }
+    const std::string token = site_test::linkDevice(site_test::SiteProcess(data), data, "heavy");
 
     Acknowledged acknowledged;
     std::set<std::string> sent;  // every body ever sent, acknowledged or not
@@ -96,7 +89,7 @@ TEST(CrashSafety, KilledServerLosesNothingAcknowledged) {
         EXPECT_TRUE(served->body == bytes) << path;
     }
 
-    site::Store store((data / "site.db").string());
+    site::SqliteStore store((data / "site.db").string());
     const auto user = store.userByName("heavy");
     ASSERT_TRUE(user);
     const auto shots = store.shotsOf(user->id);

@@ -1,101 +1,258 @@
-// What the store and the shot folder keep across a restart, and how they
-// clean up after a crash.
+// The store's rules, with the same test bodies for SQLite and PostgreSQL:
+// what a reopened store keeps, what each operation checks, the checks that
+// must hold with several connections at once (as several processes have),
+// and the schema version. Then the SQLite file and the shot folder alone.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "accounts.h"
 #include "quota.h"
 #include "secrets.h"
 #include "shot_files.h"
-#include "store.h"
+#include "sign_in_throttle.h"
+#include "sqlite_store.h"
 #include "support/site_harness.h"
+#include "support/test_png.h"
+#include "support/test_store.h"
 
 namespace {
 
 using site_test::ScratchFolder;
+using site_test::StoreKind;
+constexpr std::int64_t kNow = site_test::kStartTime;
 
 site::Shot shotAt(std::int64_t userId, std::int64_t now) {
     return site::Shot{site::newShotId(), userId, now, now + site::kShotLifetimeSeconds, 10};
 }
 
-TEST(Store, ReopenedStoreKeepsEverything) {
-    ScratchFolder folder;
-    const std::string path = (folder.path() / "site.db").string();
-    const std::int64_t now = site_test::kStartTime;
-    site::Shot shot;
-    {
-        site::Store store(path);
-        const auto id = site::createUser(store, "alice", "pw", true, now, site_test::kTestIterations);
-        store.replaceLinkCode(id, "code-hash", now + 600);
-        ASSERT_TRUE(store.redeemLinkCode("code-hash", "token-hash", now));
-        shot = shotAt(id, now);
-        ASSERT_TRUE(store.addShotWithinLimit(shot, site::utcDay(now), 5));
-        store.addNews("t", "b", now);
-        store.addSession("session-hash", id, "form", now + 100);
-    }
-    site::Store store(path);
-    const auto user = store.userByToken("token-hash", now);
+struct StoreTest : ::testing::TestWithParam<StoreKind> {
+    site_test::TestStore place{GetParam()};
+    std::unique_ptr<site::Store> store = place.open();
+    std::int64_t alice = site::createUser(*store, "alice", "pw", true, kNow, site_test::kTestIterations);
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, StoreTest, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
+                         [](const auto& info) { return info.param == StoreKind::Sqlite ? "Sqlite" : "Postgres"; });
+
+TEST_P(StoreTest, ReopenedStoreKeepsEverything) {
+    store->replaceLinkCode(alice, "code-hash", kNow + 600);
+    ASSERT_TRUE(store->redeemLinkCode("code-hash", "token-hash", kNow));
+    const site::Shot shot = shotAt(alice, kNow);
+    ASSERT_TRUE(store->addShotWithinLimit(shot, site::utcDay(kNow), 5));
+    store->addNews("t", "b", kNow);
+    store->addSession("session-hash", alice, "form", kNow + 100);
+    store = place.open();
+    const auto user = store->userByToken("token-hash", kNow);
     ASSERT_TRUE(user);
     EXPECT_EQ(user->name, "alice");
     EXPECT_TRUE(user->pro);
-    EXPECT_TRUE(site::checkPassword(store, "alice", "pw"));
-    EXPECT_EQ(store.uploadsOn(user->id, site::utcDay(now)), 1);
-    EXPECT_EQ(store.shot(shot.id)->expiresAt, shot.expiresAt);
-    EXPECT_EQ(store.latestNews(5).size(), 1u);
-    EXPECT_EQ(store.session("session-hash", now)->formToken, "form");
-    EXPECT_FALSE(store.redeemLinkCode("code-hash", "other", now));
+    EXPECT_TRUE(site::checkPassword(*store, "alice", "pw"));
+    EXPECT_EQ(store->uploadsOn(user->id, site::utcDay(kNow)), 1);
+    EXPECT_EQ(store->shot(shot.id)->expiresAt, shot.expiresAt);
+    EXPECT_EQ(store->latestNews(5).size(), 1u);
+    EXPECT_EQ(store->session("session-hash", kNow)->formToken, "form");
+    EXPECT_FALSE(store->redeemLinkCode("code-hash", "other", kNow));
 }
 
-TEST(Store, LimitIsCheckedWithTheInsert) {
-    site::Store store(":memory:");
-    const auto id = site::createUser(store, "alice", "pw", false, 0, site_test::kTestIterations);
-    EXPECT_TRUE(store.addShotWithinLimit(shotAt(id, 0), 0, 2));
-    EXPECT_TRUE(store.addShotWithinLimit(shotAt(id, 0), 0, 2));
-    EXPECT_FALSE(store.addShotWithinLimit(shotAt(id, 0), 0, 2));
-    EXPECT_EQ(store.uploadsOn(id, 0), 2);
-    EXPECT_EQ(store.shotsOf(id).size(), 2u);
-    EXPECT_TRUE(store.addShotWithinLimit(shotAt(id, 86400), 1, 2));
+TEST_P(StoreTest, LimitIsCheckedWithTheInsert) {
+    EXPECT_TRUE(store->addShotWithinLimit(shotAt(alice, 0), 0, 2));
+    EXPECT_TRUE(store->addShotWithinLimit(shotAt(alice, 0), 0, 2));
+    EXPECT_FALSE(store->addShotWithinLimit(shotAt(alice, 0), 0, 2));
+    EXPECT_EQ(store->uploadsOn(alice, 0), 2);
+    EXPECT_EQ(store->shotsOf(alice).size(), 2u);
+    EXPECT_TRUE(store->addShotWithinLimit(shotAt(alice, 86400), 1, 2));
 }
 
-TEST(Store, OneLiveCodePerUserAndExpiredOnesForgotten) {
-    site::Store store(":memory:");
-    const auto id = site::createUser(store, "alice", "pw", false, 0, site_test::kTestIterations);
-    const auto other = site::createUser(store, "bob", "pw", false, 0, site_test::kTestIterations);
-    store.replaceLinkCode(id, "replaced", 300);
-    store.replaceLinkCode(id, "old", 100);
-    store.replaceLinkCode(other, "new", 300);
-    store.addSession("s-old", id, "f", 100);
-    store.forgetExpired(200);
-    EXPECT_FALSE(store.redeemLinkCode("replaced", "t0", 50));
-    EXPECT_FALSE(store.redeemLinkCode("old", "t1", 50));
-    EXPECT_TRUE(store.redeemLinkCode("new", "t2", 200));
-    EXPECT_FALSE(store.session("s-old", 50));
+TEST_P(StoreTest, OneLiveCodePerUserAndExpiredOnesForgotten) {
+    const auto bob = site::createUser(*store, "bob", "pw", false, 0, site_test::kTestIterations);
+    store->replaceLinkCode(alice, "replaced", 300);
+    store->replaceLinkCode(alice, "old", 100);
+    store->replaceLinkCode(bob, "new", 300);
+    store->addSession("s-old", alice, "f", 100);
+    store->forgetExpired(200);
+    EXPECT_FALSE(store->redeemLinkCode("replaced", "t0", 50));
+    EXPECT_FALSE(store->redeemLinkCode("old", "t1", 50));
+    EXPECT_TRUE(store->redeemLinkCode("new", "t2", 200));
+    EXPECT_FALSE(store->redeemLinkCode("new", "t3", 200));
+    EXPECT_FALSE(store->session("s-old", 50));
 }
 
-TEST(Store, BackupIsAWorkingCopy) {
-    ScratchFolder folder;
-    site::Store store((folder.path() / "site.db").string());
-    site::createUser(store, "alice", "pw", false, 0, site_test::kTestIterations);
-    store.backupTo((folder.path() / "copy.db").string());
-    site::Store copy((folder.path() / "copy.db").string());
-    EXPECT_TRUE(site::checkPassword(copy, "alice", "pw"));
+TEST_P(StoreTest, OwnersOrderAndLastSeen) {
+    const auto bob = site::createUser(*store, "bob", "pw", false, kNow, site_test::kTestIterations);
+    const site::Shot older = shotAt(alice, kNow), newer = shotAt(alice, kNow + 5);
+    ASSERT_TRUE(store->addShotWithinLimit(older, 0, 9) && store->addShotWithinLimit(newer, 0, 9));
+    EXPECT_EQ(store->shotsOf(alice).front().id, newer.id);
+    EXPECT_FALSE(store->deleteShot(bob, older.id));
+    EXPECT_TRUE(store->deleteShot(alice, older.id));
+    EXPECT_FALSE(store->hasShot(older.id));
+    EXPECT_TRUE(store->hasShot(newer.id));
+
+    for (const std::string device : {"1", "2"}) {
+        store->replaceLinkCode(alice, "c" + device, kNow + 600);
+        ASSERT_TRUE(store->redeemLinkCode("c" + device, "t" + device, kNow));
+    }
+    store->userByToken("t1", kNow + site::kLastSeenStep - 1);
+    store->userByToken("t2", kNow + site::kLastSeenStep);
+    const auto devices = store->devicesOf(alice);
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0].lastSeenAt, kNow);
+    EXPECT_EQ(devices[1].lastSeenAt, kNow + site::kLastSeenStep);
+    EXPECT_FALSE(store->revokeDevice(bob, devices[0].id));
+    EXPECT_TRUE(store->revokeDevice(alice, devices[0].id));
+    EXPECT_FALSE(store->userByToken("t1", kNow));
+    EXPECT_TRUE(store->devicesOf(bob).empty());
+
+    for (const char* title : {"first", "second", "third"}) store->addNews(title, "", kNow);
+    const auto news = store->latestNews(2);
+    ASSERT_EQ(news.size(), 2u);
+    EXPECT_EQ(news[0].title, "third");
+    EXPECT_EQ(news[1].title, "second");
+
+    store->addSession("s", alice, "f", kNow + 10);
+    EXPECT_TRUE(store->session("s", kNow + 9));
+    EXPECT_FALSE(store->session("s", kNow + 10));
+    store->deleteSession("s");
+    EXPECT_FALSE(store->session("s", kNow));
 }
 
-TEST(Accounts, NamesAndPasswordsAreChecked) {
-    site::Store store(":memory:");
+TEST_P(StoreTest, FailedSignInsMakeTheAccountWait) {
+    const auto throttle = store->failedSignIns();
+    for (int i = 1; i < site::kFreeFailures; ++i) throttle->failed("alice", kNow);
+    EXPECT_EQ(throttle->waitFor("alice", kNow), 0);
+    throttle->failed("alice", kNow);
+    EXPECT_EQ(throttle->waitFor("alice", kNow + 10), site::kFirstWaitSeconds - 10);
+    EXPECT_EQ(throttle->waitFor("bob", kNow), 0);
+    throttle->failed("alice", kNow + site::kFailureMemorySeconds);  // long after: counted from one again
+    EXPECT_EQ(throttle->waitFor("alice", kNow + site::kFailureMemorySeconds), 0);
+    for (int i = 0; i < site::kFreeFailures; ++i) throttle->failed("alice", kNow);
+    throttle->succeeded("alice");
+    EXPECT_EQ(throttle->waitFor("alice", kNow), 0);
+}
+
+TEST_P(StoreTest, AttemptsAreLimitedPerKindKeyAndWindow) {
+    const auto limiter = store->attemptLimiter("redeem", 3, 60);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(limiter->allow("192.0.2.1", kNow + i)) << i;
+    EXPECT_FALSE(limiter->allow("192.0.2.1", kNow + 59));
+    EXPECT_TRUE(limiter->allow("192.0.2.2", kNow));
+    EXPECT_TRUE(store->attemptLimiter("sign-in", 3, 60)->allow("192.0.2.1", kNow));
+    EXPECT_TRUE(limiter->allow("192.0.2.1", kNow + 60));
+    EXPECT_TRUE(limiter->allow("192.0.2.1", kNow - 1));  // a clock set back starts a new window
+}
+
+// Two stores on one database, as two processes would have: 50 uploads
+// against a limit of 30, eight redeems of one code, two sweeps.
+TEST_P(StoreTest, ChecksHoldAcrossConnections) {
+    const auto other = place.open();
+    site::Store* const both[] = {store.get(), other.get()};
+    store->replaceLinkCode(alice, "one-code", kNow + 600);
+    std::atomic<int> added{0}, linked{0};
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < 50; ++i) {
+            threads.emplace_back([&, i] {
+                site::Store& mine = *both[i % 2];
+                if (mine.addShotWithinLimit(shotAt(alice, kNow - site::kShotLifetimeSeconds), 0, 30)) ++added;
+                if (i < 8 && mine.redeemLinkCode("one-code", "token-" + std::to_string(i), kNow)) ++linked;
+            });
+        }
+    }
+    EXPECT_EQ(added, 30);
+    EXPECT_EQ(other->uploadsOn(alice, 0), 30);
+    EXPECT_EQ(linked, 1);
+    EXPECT_EQ(other->devicesOf(alice).size(), 1u);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < 8; ++i)
+            threads.emplace_back([&, i] { both[i % 2]->replaceLinkCode(alice, "code-" + std::to_string(i), kNow + 600); });
+    }
+    int live = 0;
+    for (int i = 0; i < 8; ++i) live += store->redeemLinkCode("code-" + std::to_string(i), "t" + std::to_string(i), kNow) ? 1 : 0;
+    EXPECT_EQ(live, 1);
+
+    std::vector<std::string> swept[2];
+    {
+        std::jthread first([&] { swept[0] = store->takeExpiredShots(kNow); });
+        std::jthread second([&] { swept[1] = other->takeExpiredShots(kNow); });
+    }
+    EXPECT_EQ(swept[0].size() + swept[1].size(), 30u);
+    EXPECT_TRUE(store->shotsOf(alice).empty());
+}
+
+TEST_P(StoreTest, NewerSchemaIsRefused) {
+    store.reset();
+    place.execute("UPDATE schema_version SET version = version + 1");
+    EXPECT_THROW(
+        {
+            try {
+                place.open();
+            } catch (const std::runtime_error& error) {
+                EXPECT_THAT(error.what(), ::testing::HasSubstr("newer than this clipvane-site knows"));
+                throw;
+            }
+        },
+        std::runtime_error);
+}
+
+TEST_P(StoreTest, NamesAndPasswordsAreChecked) {
     for (const char* bad : {"", "with space", "имя", "a/b", "toolongtoolongtoolongtoolongtoolong"})
-        EXPECT_THROW(site::createUser(store, bad, "pw", false, 0, 1), std::runtime_error) << bad;
-    EXPECT_THROW(site::createUser(store, "alice", "", false, 0, 1), std::runtime_error);
-    site::createUser(store, "alice", "pw", false, 0, site_test::kTestIterations);
-    EXPECT_THROW(site::createUser(store, "alice", "pw", false, 0, 1), std::runtime_error);
-    EXPECT_FALSE(site::checkPassword(store, "alice", "PW"));
-    EXPECT_FALSE(site::checkPassword(store, "Alice", "pw"));
-    EXPECT_FALSE(site::checkPassword(store, "alice", std::string(2000, 'x')));
+        EXPECT_THROW(site::createUser(*store, bad, "pw", false, 0, 1), std::runtime_error) << bad;
+    EXPECT_THROW(site::createUser(*store, "bob", "", false, 0, 1), std::runtime_error);
+    EXPECT_THROW(site::createUser(*store, "alice", "pw", false, 0, 1), std::runtime_error);
+    EXPECT_FALSE(site::checkPassword(*store, "alice", "PW"));
+    EXPECT_FALSE(site::checkPassword(*store, "Alice", "pw"));
+    EXPECT_FALSE(site::checkPassword(*store, "alice", std::string(2000, 'x')));
     const std::string generated = site::generatePassword();
     EXPECT_EQ(generated.size(), 16u);
     EXPECT_NE(generated, site::generatePassword());
+}
+
+// Pieces in the database; bytes without a row are strays only after an
+// hour, since another instance may be about to add the row.
+TEST(PostgresShots, BytesReadBackAndOldStraysGo) {
+    const site_test::TestStore place(StoreKind::Postgres);
+    const auto store = place.open();
+    const auto shots = store->shotStorage(place.folder());
+    const std::string big = site_test::makePng(8, 8, 1, 2621440), kept = site::newShotId(), stray = site::newShotId(),
+                      young = site::newShotId();
+    site_test::storeShot(*shots, kept, big);
+    site_test::storeShot(*shots, stray, "x");
+    site_test::storeShot(*shots, young, "y");
+    {
+        auto dropped = shots->receive();  // an upload refused halfway leaves nothing
+        dropped->write("half");
+    }
+    ASSERT_TRUE(store->addShotWithinLimit({kept, site::createUser(*store, "a", "pw", false, 0, 1), 0, 1, 1}, 0, 1));
+    EXPECT_TRUE(site_test::shotBytes(*shots, kept) == big);
+    place.execute("UPDATE shot_chunks SET stored_at = stored_at - 3601 WHERE shot_id <> '" + young + "'");
+    EXPECT_EQ(shots->removeStrays({}), 1);
+    EXPECT_EQ(site_test::shotBytes(*shots, stray), "(none)");
+    EXPECT_EQ(site_test::shotBytes(*shots, young), "y");
+    EXPECT_TRUE(std::filesystem::is_empty(place.folder()));
+    shots->remove(kept);
+    EXPECT_EQ(site_test::shotBytes(*shots, kept), "(none)");
+}
+
+// A file from before versions were kept opens as version 1, data intact.
+TEST(SqliteStore, UnversionedFileIsUpgraded) {
+    ScratchFolder folder;
+    const std::string path = (folder.path() / "site.db").string();
+    site::createUser(*std::make_unique<site::SqliteStore>(path), "alice", "pw", false, 0, site_test::kTestIterations);
+    site::Connection(path).exec("DROP TABLE schema_version");
+    site::SqliteStore store(path);
+    EXPECT_TRUE(site::checkPassword(store, "alice", "pw"));
+}
+
+TEST(SqliteStore, BackupIsAWorkingCopy) {
+    ScratchFolder folder;
+    site::SqliteStore store((folder.path() / "site.db").string());
+    site::createUser(store, "alice", "pw", false, 0, site_test::kTestIterations);
+    store.backupTo((folder.path() / "copy.db").string());
+    site::SqliteStore copy((folder.path() / "copy.db").string());
+    EXPECT_TRUE(site::checkPassword(copy, "alice", "pw"));
 }
 
 TEST(ShotFiles, WrittenFilesReadBackAndStraysAreRemoved) {

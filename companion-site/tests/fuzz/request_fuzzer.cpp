@@ -18,8 +18,10 @@
 #include "png_check.h"
 #include "quota.h"
 #include "secrets.h"
+#include "shot_files.h"
 #include "shot_upload.h"
 #include "site.h"
+#include "sqlite_store.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ const std::string kPng(
 
 struct World {
     std::filesystem::path folder;
-    site::Store store{":memory:"};
+    site::SqliteStore store{":memory:"};
     site::ShotFiles files;
     site::Site site;
     std::string token, session, formToken, code, shotId;

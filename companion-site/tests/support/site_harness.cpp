@@ -79,13 +79,13 @@ std::string bodyOf(const site::SiteResponse& response) {
     return response.shot ? readAll(*response.shot) : response.body;
 }
 
-void storeShot(site::ShotFiles& files, const std::string& id, const std::string& bytes) {
+void storeShot(site::ShotStorage& files, const std::string& id, const std::string& bytes) {
     auto incoming = files.receive();
     incoming->write(bytes);
     incoming->keep(id);
 }
 
-std::string shotBytes(const site::ShotFiles& files, const std::string& id) {
+std::string shotBytes(const site::ShotStorage& files, const std::string& id) {
     const auto reader = files.open(id);
     return reader ? readAll(*reader) : "(none)";
 }

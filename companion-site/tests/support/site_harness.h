@@ -9,7 +9,8 @@
 #include <string>
 
 #include "site.h"
-#include "store.h"
+#include "shot_files.h"
+#include "sqlite_store.h"
 
 namespace site_test {
 
@@ -33,7 +34,7 @@ inline constexpr int kTestIterations = 1000;
 struct Harness {
     ScratchFolder folder;
     std::atomic<std::int64_t> now{kStartTime};
-    site::Store store{":memory:"};
+    site::SqliteStore store{":memory:"};
     site::ShotFiles files{folder.path() / "shots", false};
     site::Site site{store, files, [this] { return now.load(); }, kPublicUrl, kTestIterations};
 
@@ -54,8 +55,8 @@ site::SiteRequest request(const std::string& method, const std::string& path, co
 std::string bodyOf(const site::SiteResponse& response);
 // Writes a shot's file the way an upload does, and reads one back
 // ("(none)" when the shot has no file).
-void storeShot(site::ShotFiles& files, const std::string& id, const std::string& bytes);
-std::string shotBytes(const site::ShotFiles& files, const std::string& id);
+void storeShot(site::ShotStorage& files, const std::string& id, const std::string& bytes);
+std::string shotBytes(const site::ShotStorage& files, const std::string& id);
 
 // The "error" member of a JSON answer, or "(none)".
 std::string errorOf(const site::SiteResponse& response);

@@ -1,74 +1,22 @@
 #include "support/site_process.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <stdexcept>
 
+#include "support/child_process.h"
 #include "support/site_harness.h"
 
 namespace site_test {
 namespace {
 
 constexpr char kListening[] = "listening on https://localhost:";
-
-std::vector<char*> argumentPointers(std::vector<std::string>& arguments) {
-    std::vector<char*> pointers;
-    for (auto& argument : arguments) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Starts `arguments` with its standard output on a pipe and its error output
-// in `errorFile` (or inherited when empty); `input` goes to its input.
-pid_t startProgram(std::vector<std::string> arguments, const std::string& input, const std::string& errorFile,
-                   int& outputRead) {
-    // Everything the child needs is made before the fork: it may only make
-    // plain system calls until exec.
-    auto pointers = argumentPointers(arguments);
-    int output[2], feed[2];
-    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(feed, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        ::dup2(feed[0], STDIN_FILENO);
-        ::dup2(output[1], STDOUT_FILENO);
-        if (!errorFile.empty()) {
-            const int error = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            ::dup2(error, STDERR_FILENO);
-        }
-        ::execv(pointers[0], pointers.data());
-        ::_exit(127);
-    }
-    ::close(output[1]);
-    ::close(feed[0]);
-    if (!input.empty()) {
-        const ssize_t written = ::write(feed[1], input.data(), input.size());
-        static_cast<void>(written);
-    }
-    ::close(feed[1]);
-    outputRead = output[0];
-    return pid;
-}
-
-std::string readAll(int fd) {
-    std::string text;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
-    return text;
-}
-
-int exitStatus(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 }  // namespace
 
@@ -98,16 +46,55 @@ ProgramResult runSite(const std::vector<std::string>& arguments, const std::stri
     return result;
 }
 
-void addSiteUser(const std::filesystem::path& data, const std::string& name, const std::string& password, bool pro) {
-    std::vector<std::string> arguments{"user", "add", name, "--password-file", "-", "--data", data.string()};
-    if (pro) arguments.push_back("--pro");
-    if (runSite(arguments, password + "\n").exitCode != 0) throw std::runtime_error("user add failed");
+SiteStore SiteStore::database(const std::string& url) {
+    SiteStore store{std::filesystem::path()};
+    store.arguments = {"--database", url};
+    return store;
 }
 
-std::string issueSiteCode(const std::filesystem::path& data, const std::string& name) {
-    const ProgramResult result = runSite({"code", name, "--data", data.string()});
-    if (result.exitCode != 0) throw std::runtime_error("code failed");
+void addSiteUser(const SiteStore& store, const std::string& name, const std::string& password, bool pro) {
+    std::vector<std::string> arguments{"user", "add", name, "--password-file", "-"};
+    arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
+    if (pro) arguments.push_back("--pro");
+    const ProgramResult result = runSite(arguments, password + "\n");
+    if (result.exitCode != 0) throw std::runtime_error("user add failed: " + result.output);
+}
+
+std::string issueSiteCode(const SiteStore& store, const std::string& name) {
+    std::vector<std::string> arguments{"code", name};
+    arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
+    const ProgramResult result = runSite(arguments);
+    if (result.exitCode != 0) throw std::runtime_error("code failed: " + result.output);
     return result.output.substr(0, result.output.find('\n'));
+}
+
+httplib::Headers bearer(const std::string& token) {
+    return {{"Authorization", "Bearer " + token}};
+}
+
+std::string linkDevice(const SiteProcess& server, const SiteStore& store, const std::string& user) {
+    const auto answer = server.client()->Post(
+        "/api/link/redeem", nlohmann::json{{"code", issueSiteCode(store, user)}}.dump(), "application/json");
+    if (!answer || answer->status != 200) throw std::runtime_error("redeem failed");
+    return nlohmann::json::parse(answer->body)["token"];
+}
+
+std::string formField(const std::string& page, const std::string& name) {
+    std::smatch match;
+    if (!std::regex_search(page, match, std::regex("name=\"" + name + "\" value=\"([^\"]+)\""))) return "(none)";
+    return match[1];
+}
+
+std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password) {
+    const auto page = client.Get("/account");
+    if (!page) throw std::runtime_error("no sign-in page");
+    const std::string signInCookie = page->get_header_value("Set-Cookie");
+    const httplib::Params form{{"form", formField(page->body, "form")}, {"user", user}, {"password", password}};
+    const auto answer =
+        client.Post("/account/sign-in", {{"Cookie", signInCookie.substr(0, signInCookie.find(';'))}}, form);
+    if (!answer || answer->status != 303) throw std::runtime_error("sign-in failed");
+    const std::string session = answer->get_header_value("Set-Cookie");
+    return session.substr(0, session.find(';'));
 }
 
 SiteProcess::SiteProcess(const std::filesystem::path& data, const std::vector<std::string>& extra)

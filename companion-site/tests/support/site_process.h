@@ -21,13 +21,31 @@ struct ProgramResult {
     std::string output;
 };
 
-// Runs clipvane-site with `arguments`, feeding `input` on standard input.
+// Runs clipvane-site with `arguments`, feeding `input` on standard input;
+// the output holds what it wrote to both standard output and error.
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input = "");
 
+// The options that name a store: a data folder, or a database.
+struct SiteStore {
+    SiteStore(const std::filesystem::path& data) : arguments{"--data", data.string()} {}
+    static SiteStore database(const std::string& url);
+    std::vector<std::string> arguments;
+};
+
 // Adds a user with the given password through the command line.
-void addSiteUser(const std::filesystem::path& data, const std::string& name, const std::string& password,
-                 bool pro = false);
-std::string issueSiteCode(const std::filesystem::path& data, const std::string& name);
+void addSiteUser(const SiteStore& store, const std::string& name, const std::string& password, bool pro = false);
+std::string issueSiteCode(const SiteStore& store, const std::string& name);
+
+httplib::Headers bearer(const std::string& token);
+class SiteProcess;
+// A device of `user` linked through `server`: its token, or throws.
+std::string linkDevice(const SiteProcess& server, const SiteStore& store, const std::string& user);
+
+// Signs in on the account page as a browser does; gives the session cookie
+// ("__Host-session=...") for later requests, or throws.
+std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password);
+// The value of the first field `name` of a page's forms, or "(none)".
+std::string formField(const std::string& page, const std::string& name);
 
 class SiteProcess {
 public:

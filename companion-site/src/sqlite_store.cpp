@@ -1,13 +1,19 @@
-#include "store.h"
+#include "sqlite_store.h"
 
+#include <iterator>
 #include <stdexcept>
+
+#include "rate_limiter.h"
+#include "shot_files.h"
+#include "sign_in_throttle.h"
+#include "schema_version.h"
 
 namespace site {
 namespace {
 
-constexpr std::int64_t kLastSeenStep = 3600;
-
-constexpr char kSchema[] = R"sql(
+// Version 1 is also the shape of files made before versions were kept, so
+// its tables are created only where missing.
+constexpr char kSchemaVersion1[] = R"sql(
 CREATE TABLE IF NOT EXISTS users (
   id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, pro INTEGER NOT NULL,
   salt BLOB NOT NULL, password BLOB NOT NULL, iterations INTEGER NOT NULL, created_at INTEGER NOT NULL);
@@ -30,6 +36,10 @@ CREATE TABLE IF NOT EXISTS sessions (
   hash TEXT PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users(id), form_token TEXT NOT NULL,
   expires_at INTEGER NOT NULL);
 )sql";
+
+// Step n takes a database from version n to n + 1.
+constexpr const char* kSchemaSteps[] = {kSchemaVersion1};
+static_assert(std::size(kSchemaSteps) == kSchemaVersion);
 
 // Resets a statement when its use ends, so no read stays open.
 class ResetOnExit {
@@ -73,7 +83,7 @@ Shot shotFrom(const Statement& row) {
 
 }  // namespace
 
-Store::Store(const std::string& path) : connection_(path) {
+SqliteStore::SqliteStore(const std::string& path) : connection_(path) {
     connection_.exec("PRAGMA journal_mode=WAL");
     // Every commit reaches the disk before the answer that depends on it.
     connection_.exec("PRAGMA synchronous=FULL");
@@ -81,27 +91,36 @@ Store::Store(const std::string& path) : connection_(path) {
     createSchema();
 }
 
-void Store::createSchema() {
-    Transaction transaction(connection_);
-    connection_.exec(kSchema);
-    transaction.commit();
-}
-
-Statement& Store::statement(const char* sql) {
+Statement& SqliteStore::statement(const char* sql) {
     auto& slot = statements_[sql];
     if (!slot) slot = std::make_unique<Statement>(connection_.raw(), sql);
     return slot->start();
 }
 
 template <typename Use>
-auto Store::query(const char* sql, Use use) {
+auto SqliteStore::query(const char* sql, Use use) {
     Statement& s = statement(sql);
     ResetOnExit reset(s);
     return use(s);
 }
 
-std::int64_t Store::addUser(const std::string& name, bool pro, const std::string& salt, const std::string& hash,
-                            int iterations, std::int64_t now) {
+void SqliteStore::createSchema() {
+    Transaction transaction(connection_);
+    connection_.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+    const int found = query("SELECT coalesce(max(version), 0) FROM schema_version",
+                            [](Statement& s) { return s.step() ? static_cast<int>(s.integer(0)) : 0; });
+    requireKnownSchema(found);
+    for (int version = found; version < kSchemaVersion; ++version) connection_.exec(kSchemaSteps[version]);
+    if (found < kSchemaVersion) {
+        connection_.exec("DELETE FROM schema_version");
+        query("INSERT INTO schema_version(version) VALUES(?)",
+              [](Statement& s) { s.bind(1, std::int64_t{kSchemaVersion}).run(); });
+    }
+    transaction.commit();
+}
+
+std::int64_t SqliteStore::addUser(const std::string& name, bool pro, const std::string& salt,
+                                  const std::string& hash, int iterations, std::int64_t now) {
     std::lock_guard lock(mutex_);
     query("INSERT INTO users(name, pro, salt, password, iterations, created_at) VALUES(?, ?, ?, ?, ?, ?)",
           [&](Statement& s) {
@@ -111,7 +130,7 @@ std::int64_t Store::addUser(const std::string& name, bool pro, const std::string
     return sqlite3_last_insert_rowid(connection_.raw());
 }
 
-std::optional<PasswordRecord> Store::passwordOf(const std::string& name) {
+std::optional<PasswordRecord> SqliteStore::passwordOf(const std::string& name) {
     std::lock_guard lock(mutex_);
     return query("SELECT id, name, pro, salt, password, iterations FROM users WHERE name = ?",
                  [&](Statement& s) -> std::optional<PasswordRecord> {
@@ -120,7 +139,7 @@ std::optional<PasswordRecord> Store::passwordOf(const std::string& name) {
                  });
 }
 
-std::optional<User> Store::userByName(const std::string& name) {
+std::optional<User> SqliteStore::userByName(const std::string& name) {
     std::lock_guard lock(mutex_);
     return query("SELECT id, name, pro FROM users WHERE name = ?", [&](Statement& s) -> std::optional<User> {
         if (!s.bind(1, name).step()) return std::nullopt;
@@ -128,7 +147,7 @@ std::optional<User> Store::userByName(const std::string& name) {
     });
 }
 
-void Store::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
+void SqliteStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
     std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
     query("DELETE FROM link_codes WHERE user_id = ?", [&](Statement& s) { s.bind(1, userId).run(); });
@@ -137,8 +156,8 @@ void Store::replaceLinkCode(std::int64_t userId, const std::string& codeHash, st
     transaction.commit();
 }
 
-std::optional<User> Store::redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
-                                          std::int64_t now) {
+std::optional<User> SqliteStore::redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
+                                                std::int64_t now) {
     std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
     auto owner = query("SELECT users.id, users.name, users.pro, link_codes.expires_at FROM link_codes "
@@ -159,7 +178,7 @@ std::optional<User> Store::redeemLinkCode(const std::string& codeHash, const std
     return owner->first;
 }
 
-std::optional<User> Store::userByToken(const std::string& tokenHash, std::int64_t now) {
+std::optional<User> SqliteStore::userByToken(const std::string& tokenHash, std::int64_t now) {
     std::lock_guard lock(mutex_);
     auto found = query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at FROM tokens "
                        "JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
@@ -168,8 +187,6 @@ std::optional<User> Store::userByToken(const std::string& tokenHash, std::int64_
                            return std::pair{userFrom(s, 0), std::pair{s.integer(3), s.integer(4)}};
                        });
     if (!found) return std::nullopt;
-    // The last-seen time is coarse on purpose: a write on every request
-    // would cost more than the information is worth.
     if (now - found->second.second >= kLastSeenStep) {
         query("UPDATE tokens SET last_seen_at = ? WHERE id = ?",
               [&](Statement& s) { s.bind(1, now).bind(2, found->second.first).run(); });
@@ -177,7 +194,7 @@ std::optional<User> Store::userByToken(const std::string& tokenHash, std::int64_
     return found->first;
 }
 
-std::vector<Device> Store::devicesOf(std::int64_t userId) {
+std::vector<Device> SqliteStore::devicesOf(std::int64_t userId) {
     std::lock_guard lock(mutex_);
     return query("SELECT id, linked_at, last_seen_at FROM tokens WHERE user_id = ? ORDER BY id",
                  [&](Statement& s) {
@@ -188,20 +205,20 @@ std::vector<Device> Store::devicesOf(std::int64_t userId) {
                  });
 }
 
-bool Store::revokeDevice(std::int64_t userId, std::int64_t deviceId) {
+bool SqliteStore::revokeDevice(std::int64_t userId, std::int64_t deviceId) {
     std::lock_guard lock(mutex_);
     query("DELETE FROM tokens WHERE id = ? AND user_id = ?", [&](Statement& s) { s.bind(1, deviceId).bind(2, userId).run(); });
     return connection_.changes() > 0;
 }
 
-int Store::uploadsOn(std::int64_t userId, std::int64_t day) {
+int SqliteStore::uploadsOn(std::int64_t userId, std::int64_t day) {
     std::lock_guard lock(mutex_);
     return query("SELECT count FROM daily_uploads WHERE user_id = ? AND day = ?", [&](Statement& s) {
         return s.bind(1, userId).bind(2, day).step() ? static_cast<int>(s.integer(0)) : 0;
     });
 }
 
-bool Store::addShotWithinLimit(const Shot& shot, std::int64_t day, int limit) {
+bool SqliteStore::addShotWithinLimit(const Shot& shot, std::int64_t day, int limit) {
     std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
     const int used = query("SELECT count FROM daily_uploads WHERE user_id = ? AND day = ?", [&](Statement& s) {
@@ -218,7 +235,7 @@ bool Store::addShotWithinLimit(const Shot& shot, std::int64_t day, int limit) {
     return true;
 }
 
-std::optional<Shot> Store::shot(const std::string& id) {
+std::optional<Shot> SqliteStore::shot(const std::string& id) {
     std::lock_guard lock(mutex_);
     return query("SELECT id, user_id, created_at, expires_at, size FROM shots WHERE id = ?",
                  [&](Statement& s) -> std::optional<Shot> {
@@ -227,7 +244,7 @@ std::optional<Shot> Store::shot(const std::string& id) {
                  });
 }
 
-std::vector<Shot> Store::shotsOf(std::int64_t userId) {
+std::vector<Shot> SqliteStore::shotsOf(std::int64_t userId) {
     std::lock_guard lock(mutex_);
     return query("SELECT id, user_id, created_at, expires_at, size FROM shots WHERE user_id = ? "
                  "ORDER BY created_at DESC, id",
@@ -239,13 +256,13 @@ std::vector<Shot> Store::shotsOf(std::int64_t userId) {
                  });
 }
 
-bool Store::deleteShot(std::int64_t userId, const std::string& id) {
+bool SqliteStore::deleteShot(std::int64_t userId, const std::string& id) {
     std::lock_guard lock(mutex_);
     query("DELETE FROM shots WHERE id = ? AND user_id = ?", [&](Statement& s) { s.bind(1, id).bind(2, userId).run(); });
     return connection_.changes() > 0;
 }
 
-std::vector<std::string> Store::takeExpiredShots(std::int64_t now) {
+std::vector<std::string> SqliteStore::takeExpiredShots(std::int64_t now) {
     std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
     auto ids = query("SELECT id FROM shots WHERE expires_at <= ?", [&](Statement& s) {
@@ -259,18 +276,18 @@ std::vector<std::string> Store::takeExpiredShots(std::int64_t now) {
     return ids;
 }
 
-bool Store::hasShot(const std::string& id) {
+bool SqliteStore::hasShot(const std::string& id) {
     std::lock_guard lock(mutex_);
     return query("SELECT 1 FROM shots WHERE id = ?", [&](Statement& s) { return s.bind(1, id).step(); });
 }
 
-void Store::addNews(const std::string& title, const std::string& body, std::int64_t now) {
+void SqliteStore::addNews(const std::string& title, const std::string& body, std::int64_t now) {
     std::lock_guard lock(mutex_);
     query("INSERT INTO news(title, body, created_at) VALUES(?, ?, ?)",
           [&](Statement& s) { s.bind(1, title).bind(2, body).bind(3, now).run(); });
 }
 
-std::vector<NewsItem> Store::latestNews(int count) {
+std::vector<NewsItem> SqliteStore::latestNews(int count) {
     std::lock_guard lock(mutex_);
     return query("SELECT title, body FROM news ORDER BY created_at DESC, id DESC LIMIT ?", [&](Statement& s) {
         std::vector<NewsItem> items;
@@ -280,14 +297,14 @@ std::vector<NewsItem> Store::latestNews(int count) {
     });
 }
 
-void Store::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                       std::int64_t expiresAt) {
+void SqliteStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                             std::int64_t expiresAt) {
     std::lock_guard lock(mutex_);
     query("INSERT INTO sessions(hash, user_id, form_token, expires_at) VALUES(?, ?, ?, ?)",
           [&](Statement& s) { s.bind(1, sessionHash).bind(2, userId).bind(3, formToken).bind(4, expiresAt).run(); });
 }
 
-std::optional<Session> Store::session(const std::string& sessionHash, std::int64_t now) {
+std::optional<Session> SqliteStore::session(const std::string& sessionHash, std::int64_t now) {
     std::lock_guard lock(mutex_);
     return query("SELECT users.id, users.name, users.pro, sessions.form_token FROM sessions "
                  "JOIN users ON users.id = sessions.user_id WHERE sessions.hash = ? AND sessions.expires_at > ?",
@@ -297,18 +314,31 @@ std::optional<Session> Store::session(const std::string& sessionHash, std::int64
                  });
 }
 
-void Store::deleteSession(const std::string& sessionHash) {
+void SqliteStore::deleteSession(const std::string& sessionHash) {
     std::lock_guard lock(mutex_);
     query("DELETE FROM sessions WHERE hash = ?", [&](Statement& s) { s.bind(1, sessionHash).run(); });
 }
 
-void Store::forgetExpired(std::int64_t now) {
+void SqliteStore::forgetExpired(std::int64_t now) {
     std::lock_guard lock(mutex_);
     query("DELETE FROM link_codes WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
     query("DELETE FROM sessions WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
 }
 
-void Store::backupTo(const std::string& path) {
+std::unique_ptr<AttemptLimiter> SqliteStore::attemptLimiter(const std::string&, int maxAttempts,
+                                                            std::int64_t windowSeconds) {
+    return std::make_unique<RateLimiter>(maxAttempts, windowSeconds);
+}
+
+std::unique_ptr<FailedSignIns> SqliteStore::failedSignIns() {
+    return std::make_unique<SignInThrottle>();
+}
+
+std::unique_ptr<ShotStorage> SqliteStore::shotStorage(const std::filesystem::path& folder) {
+    return std::make_unique<ShotFiles>(folder, true);
+}
+
+void SqliteStore::backupTo(const std::string& path) {
     std::lock_guard lock(mutex_);
     Connection target(path);
     sqlite3_backup* backup = sqlite3_backup_init(target.raw(), "main", connection_.raw(), "main");

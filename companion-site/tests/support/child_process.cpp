@@ -1,0 +1,69 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace site_test {
+namespace {
+
+std::vector<char*> argumentPointers(std::vector<std::string>& arguments) {
+    std::vector<char*> pointers;
+    for (auto& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+pid_t startProgram(std::vector<std::string> arguments, const std::string& input, const std::string& errorFile,
+                   int& outputRead, const std::optional<RunAs>& runAs) {
+    // Everything the child needs is made before the fork: it may only make
+    // plain system calls until exec.
+    auto pointers = argumentPointers(arguments);
+    int output[2], feed[2];
+    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(feed, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        ::dup2(feed[0], STDIN_FILENO);
+        ::dup2(output[1], STDOUT_FILENO);
+        const int error =
+            errorFile.empty() ? output[1] : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        ::dup2(error, STDERR_FILENO);
+        if (runAs && (::setgroups(0, nullptr) != 0 || ::setgid(runAs->gid) != 0 || ::setuid(runAs->uid) != 0))
+            ::_exit(126);
+        ::execv(pointers[0], pointers.data());
+        ::_exit(127);
+    }
+    ::close(output[1]);
+    ::close(feed[0]);
+    if (!input.empty()) {
+        const ssize_t written = ::write(feed[1], input.data(), input.size());
+        static_cast<void>(written);
+    }
+    ::close(feed[1]);
+    outputRead = output[0];
+    return pid;
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+}
+
+int exitStatus(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace site_test

@@ -1,0 +1,112 @@
+#include "support/postgres_cluster.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "pg_handles.h"
+#include "secrets.h"
+#include "support/child_process.h"
+
+namespace site_test {
+namespace {
+
+constexpr char kSharedClusterVariable[] = "CLIPVANE_TEST_POSTGRES";
+
+// PostgreSQL refuses to run as root, so root hands the cluster to `postgres`.
+std::optional<RunAs> clusterUser() {
+    if (::geteuid() != 0) return std::nullopt;
+    const passwd* user = ::getpwnam("postgres");
+    if (!user) throw std::runtime_error("as root, the test cluster needs the postgres user (Debian's postgresql)");
+    return RunAs{user->pw_uid, user->pw_gid};
+}
+
+std::filesystem::path dataOf(const std::filesystem::path& folder) {
+    return folder / "data";
+}
+
+// Runs one of PostgreSQL's programs as the cluster's user.
+void runTool(const char* tool, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), std::string(CLIPVANE_POSTGRES_BIN) + "/" + tool);
+    int output = -1;
+    const pid_t pid = startProgram(arguments, "", "", output, clusterUser());
+    const std::string said = readAll(output);
+    ::close(output);
+    if (exitStatus(pid) != 0) throw std::runtime_error(std::string(tool) + " failed:\n" + said);
+}
+
+}  // namespace
+
+void startCluster(const std::filesystem::path& folder, bool durable) {
+    const auto user = clusterUser();
+    std::filesystem::create_directories(folder);
+    if (user && ::chown(folder.c_str(), user->uid, user->gid) != 0) throw std::runtime_error("chown " + folder.string());
+    runTool("initdb",
+            {"-D", dataOf(folder), "-U", "postgres", "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync"});
+    std::ofstream settings(dataOf(folder) / "postgresql.conf", std::ios::app);
+    settings << "listen_addresses = ''\nunix_socket_directories = '" << folder.string() << "'\n";
+    if (!durable) settings << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n";
+    settings.close();
+    restartCluster(folder);
+}
+
+void restartCluster(const std::filesystem::path& folder) {
+    runTool("pg_ctl", {"-D", dataOf(folder), "-l", folder / "server.log", "-w", "-t", "60", "start"});
+}
+
+void stopCluster(const std::filesystem::path& folder) {
+    runTool("pg_ctl", {"-D", dataOf(folder), "-w", "-t", "60", "-m", "fast", "stop"});
+}
+
+std::string clusterUrl(const std::filesystem::path& folder, const std::string& database) {
+    return "postgresql://postgres@/" + database + "?host=" + folder.string();
+}
+
+OwnCluster::OwnCluster(bool durable)
+    : folder_(std::filesystem::temp_directory_path() / ("clipvane-pg-" + site::toHex(site::randomBytes(6)))) {
+    startCluster(folder_, durable);
+}
+
+OwnCluster::~OwnCluster() {
+    try {
+        stopCluster(folder_);
+    } catch (const std::exception&) {
+        // Already stopped by the test.
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+const std::filesystem::path& testCluster() {
+    static const std::filesystem::path shared = [] {
+        const char* named = std::getenv(kSharedClusterVariable);
+        return std::filesystem::path(named ? named : "");
+    }();
+    if (!shared.empty()) return shared;
+    static const OwnCluster own;
+    return own.folder();
+}
+
+ScratchDatabase::ScratchDatabase(const std::filesystem::path& cluster)
+    : cluster_(cluster), name_("test_" + site::toHex(site::randomBytes(8))), url_(clusterUrl(cluster, name_)) {
+    site::PgConnection(clusterUrl(cluster_, "postgres")).exec(("CREATE DATABASE " + name_).c_str());
+}
+
+ScratchDatabase::~ScratchDatabase() {
+    try {
+        site::PgConnection(clusterUrl(cluster_, "postgres")).exec(("DROP DATABASE " + name_ + " WITH (FORCE)").c_str());
+    } catch (const std::exception&) {
+        // The cluster is gone with it.
+    }
+}
+
+void ScratchDatabase::execute(const std::string& sql) const {
+    site::PgConnection(url_).exec(sql.c_str());
+}
+
+}  // namespace site_test
