@@ -167,7 +167,8 @@ std::optional<PasswordRecord> PostgresStore::passwordOf(const std::string& name)
     const auto rows =
         pool_.lease()->run("SELECT id, name, pro, salt, password, iterations FROM users WHERE name = $1", name);
     if (rows.rows() == 0) return std::nullopt;
-    return PasswordRecord{userFrom(rows, 0, 0), rows.bytes(0, 3), rows.bytes(0, 4), static_cast<int>(rows.integer(0, 5))};
+    return PasswordRecord{userFrom(rows, 0, 0), rows.bytes(0, 3), rows.bytes(0, 4),
+                          static_cast<int>(rows.integer(0, 5))};
 }
 
 std::optional<User> PostgresStore::userByName(const std::string& name) {

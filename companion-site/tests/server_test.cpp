@@ -22,6 +22,8 @@ namespace {
 
 using nlohmann::json;
 using site_test::addSiteUser;
+using site_test::bearer;
+using site_test::formField;
 using site_test::issueSiteCode;
 using site_test::makePng;
 using site_test::RawTls;
@@ -38,13 +40,8 @@ struct ServerTest : ::testing::Test {
     std::filesystem::path data = folder.path() / "data";
 
     std::string token(SiteProcess& server, const std::string& user) {
-        const auto answer = server.client()->Post("/api/link/redeem", json{{"code", issueSiteCode(data, user)}}.dump(),
-                                                  "application/json");
-        if (!answer || answer->status != 200) throw std::runtime_error("redeem failed");
-        return json::parse(answer->body)["token"];
+        return site_test::linkDevice(server, data, user);
     }
-
-    static httplib::Headers bearer(const std::string& token) { return {{"Authorization", "Bearer " + token}}; }
 
     static httplib::Result upload(httplib::SSLClient& client, const std::string& token, const std::string& png) {
         return client.Post("/api/shots", bearer(token), png, "image/png");
@@ -175,9 +172,8 @@ TEST_F(ServerTest, AccountPageSignInCodeShotsAndRevoke) {
     ASSERT_EQ(signInPage->status, 200);
     const std::string signInCookie = signInPage->get_header_value("Set-Cookie");
     const std::string cookie = signInCookie.substr(0, signInCookie.find(';'));
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(signInPage->body, match, std::regex("name=\"form\" value=\"([^\"]+)\"")));
-    const httplib::Params form{{"form", match[1]}, {"user", "alice"}, {"password", "горный пароль"}};
+    const httplib::Params form{
+        {"form", formField(signInPage->body, "form")}, {"user", "alice"}, {"password", "горный пароль"}};
     const auto signedIn = client->Post("/account/sign-in", {{"Cookie", cookie}}, form);
     ASSERT_EQ(signedIn->status, 303) << signedIn->body;
     const std::string sessionHeader = signedIn->get_header_value("Set-Cookie");
@@ -185,8 +181,9 @@ TEST_F(ServerTest, AccountPageSignInCodeShotsAndRevoke) {
     EXPECT_NE(sessionHeader.find("HttpOnly; Secure; SameSite=Strict"), std::string::npos);
 
     const auto page = client->Get("/account", {{"Cookie", session}});
-    ASSERT_TRUE(std::regex_search(page->body, match, std::regex("name=\"form\" value=\"([^\"]+)\"")));
-    const auto withCode = client->Post("/account/link-code", {{"Cookie", session}}, httplib::Params{{"form", match[1]}});
+    const auto withCode = client->Post("/account/link-code", {{"Cookie", session}},
+                                       httplib::Params{{"form", formField(page->body, "form")}});
+    std::smatch match;
     ASSERT_TRUE(std::regex_search(withCode->body, match, std::regex("class=\"code\">([^<]+)<")));
     const auto redeemed = client->Post("/api/link/redeem", json{{"code", match[1]}}.dump(), "application/json");
     ASSERT_EQ(redeemed->status, 200);
@@ -196,11 +193,9 @@ TEST_F(ServerTest, AccountPageSignInCodeShotsAndRevoke) {
     const auto withShot = client->Get("/account", {{"Cookie", session}});
     EXPECT_NE(withShot->body.find(url), std::string::npos);
     EXPECT_NE(withShot->body.find("1 из 30"), std::string::npos);
-    ASSERT_TRUE(std::regex_search(withShot->body, match, std::regex("name=\"form\" value=\"([^\"]+)\"")));
-    const std::string formToken = match[1];
-    ASSERT_TRUE(std::regex_search(withShot->body, match, std::regex("name=\"device\" value=\"([0-9]+)\"")));
-    const auto revoked = client->Post("/account/devices/revoke", {{"Cookie", session}},
-                                      httplib::Params{{"form", formToken}, {"device", match[1]}});
+    const auto revoked = client->Post(
+        "/account/devices/revoke", {{"Cookie", session}},
+        httplib::Params{{"form", formField(withShot->body, "form")}, {"device", formField(withShot->body, "device")}});
     EXPECT_EQ(revoked->status, 303);
     EXPECT_EQ(client->Get("/api/me", bearer(deviceToken))->status, 401);
 }

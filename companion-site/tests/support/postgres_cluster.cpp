@@ -45,7 +45,8 @@ void runTool(const char* tool, std::vector<std::string> arguments) {
 void startCluster(const std::filesystem::path& folder, bool durable) {
     const auto user = clusterUser();
     std::filesystem::create_directories(folder);
-    if (user && ::chown(folder.c_str(), user->uid, user->gid) != 0) throw std::runtime_error("chown " + folder.string());
+    if (user && ::chown(folder.c_str(), user->uid, user->gid) != 0)
+        throw std::runtime_error("chown " + folder.string());
     runTool("initdb",
             {"-D", dataOf(folder), "-U", "postgres", "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync"});
     std::ofstream settings(dataOf(folder) / "postgresql.conf", std::ios::app);
