@@ -1,14 +1,17 @@
 // Screen copy and region overlay figures at the current screen size: the
-// copy, the capture command to the overlay's first paint, and one repaint
-// per mouse move during a drag, whole and step by step, with the dimming
-// blended on every paint and with the dimmed copy made once. A plain GDI
-// BitBlt of the whole screen copy stands beside them as the floor.
-// Milliseconds; prints figures only. "--hold N" keeps the overlay open
-// mid-drag for N seconds afterwards, for a screenshot.
+// process's memory at each step of a shot, from idle through the overlay and
+// the editor to the export, counted in full-screen copies; the copy; the
+// hot key to the overlay's first completed paint less the settle, beside
+// one copy plus one full-screen blit; and one repaint per mouse move during
+// a drag, whole and step by step, with the dimming blended on every paint
+// and with the dimmed copy made once. A plain GDI BitBlt of the whole screen
+// copy stands beside them as the floor. Milliseconds; prints figures only.
+// "--hold N" keeps the overlay open mid-drag for N seconds afterwards, for a
+// screenshot.
 
 #include <windows.h>
+#include <dwmapi.h>
 #include <gdiplus.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -25,7 +29,11 @@
 #include "capture/capture.h"
 #include "capture/dimmed_copy_win.h"
 #include "capture/overlay_paint_win.h"
+#include "capture/overlay_win.h"
 #include "capture/screen_copy_win.h"
+#include "editor/editor_state.h"
+#include "editor/export.h"
+#include "../support/process_memory_win.h"
 
 namespace {
 
@@ -69,13 +77,6 @@ void pump() {
     }
 }
 
-double workingSetMb() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.WorkingSetSize / (1024.0 * 1024.0);
-}
-
 // The drag's end point for move i: the selection grows from a quarter of
 // the screen to three quarters of it.
 POINT dragPoint(int move) {
@@ -99,51 +100,192 @@ void flushed(Gdiplus::Graphics& graphics) {
 void reportCopy() {
     std::printf("screen copy\n");
     VirtualScreen screen = readVirtualScreen();
-    report("copyScreen (BitBlt CAPTUREBLT + GDI+ bitmap)", measure(20, [&](int) { copyScreen(screen); }));
+    Figures copy = measure(20, [&](int) { copyScreen(screen); });
+    report("copyScreen (the copy as the program makes it)", copy);
 
     ScreenDc screenDc;
     MemoryDc memory(CreateCompatibleDC(screenDc.get()));
     GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screenDc.get(), screen.width, screen.height));
     HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-    report("floor: BitBlt of the screen into a memory bitmap", measure(20, [&](int) {
-               BitBlt(memory.get(), 0, 0, screen.width, screen.height, screenDc.get(), screen.left, screen.top,
+    Figures floor = measure(20, [&](int) {
+        BitBlt(memory.get(), 0, 0, screen.width, screen.height, screenDc.get(), screen.left, screen.top,
+               SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+    });
+    SelectObject(memory.get(), previous);
+    report("floor: BitBlt of the screen into a memory bitmap", floor);
+    std::printf("  copy / floor: %.2f\n", copy.median / floor.median);
+    report("  the floor into a new DIB section each time", measure(20, [&](int) {
+               DibCanvas fresh(screen.width, screen.height);
+               BitBlt(fresh.dc(), 0, 0, screen.width, screen.height, screenDc.get(), screen.left, screen.top,
                       SRCCOPY | CAPTUREBLT);
                GdiFlush();
            }));
-    SelectObject(memory.get(), previous);
 }
 
-void reportFirstPaint() {
-    std::printf("capture command to the overlay's first paint (5 runs)\n");
-    std::vector<double> toOverlay, firstPaint, total;
+// The region hot key through the main window's message loop, as the user
+// presses it, until the overlay's first WM_PAINT has returned. Milliseconds
+// to the end of the capture command and to the end of that paint; both -1
+// when no overlay came.
+struct HotKeyRun {
+    double command = -1;
+    double painted = -1;
+};
+
+HotKeyRun pressRegionHotKey() {
+    HotKeyRun run;
+    auto start = Clock::now();
+    PostMessageW(app.mainWindow, WM_HOTKEY, HOTKEY_REGION, MAKELPARAM(MOD_CONTROL | MOD_SHIFT, 'S'));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+        if (message.message == WM_HOTKEY) {
+            if (!app.overlayWindow) return run;
+            run.command = millisecondsSince(start);
+        }
+        if (message.message == WM_PAINT && message.hwnd && message.hwnd == app.overlayWindow) {
+            GdiFlush();
+            run.painted = millisecondsSince(start);
+            return run;
+        }
+    }
+    return run;
+}
+
+void cancelOverlay() {
+    if (app.overlayWindow) SendMessageW(app.overlayWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+    pump();
+}
+
+// The least the hot key path can cost: the screen copied once into memory a
+// picture can use, and that copy put on the full-screen overlay once.
+Figures copyAndBlitFloor() {
+    startCapture(true);
+    VirtualScreen screen = app.virtualScreen;
+    DibCanvas copy(screen.width, screen.height);
+    ScreenDc screenDc;
+    ScreenDc overlayDc(app.overlayWindow);
+    Figures floor = measure(10, [&](int) {
+        BitBlt(copy.dc(), 0, 0, screen.width, screen.height, screenDc.get(), screen.left, screen.top,
+               SRCCOPY | CAPTUREBLT);
+        BitBlt(overlayDc.get(), 0, 0, screen.width, screen.height, copy.dc(), 0, 0, SRCCOPY);
+        GdiFlush();
+    });
+    cancelOverlay();
+    return floor;
+}
+
+// The overlay opened over a screen copy already made, and its first paint.
+void reportOverlayOpening() {
+    app.virtualScreen = readVirtualScreen();
+    app.screenImage = copyScreen(app.virtualScreen);
+    std::vector<double> opening, firstPaint;
     for (int run = 0; run < 5; ++run) {
-        ShowWindow(app.mainWindow, SW_SHOW);
-        pump();
         auto start = Clock::now();
-        startCapture(true);
-        double opened = millisecondsSince(start);
-        auto paintStart = Clock::now();
+        openOverlay();
+        opening.push_back(millisecondsSince(start));
+        start = Clock::now();
         UpdateWindow(app.overlayWindow);
         GdiFlush();
-        firstPaint.push_back(millisecondsSince(paintStart));
-        total.push_back(millisecondsSince(start));
-        toOverlay.push_back(opened);
-        SendMessageW(app.overlayWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+        firstPaint.push_back(millisecondsSince(start));
+        DestroyWindow(std::exchange(app.overlayWindow, nullptr));
         pump();
     }
-    report("whole: startCapture(true) + first WM_PAINT", summary(total));
-    report("  startCapture (hide, flush, 180 ms, copy, dim, window)", summary(toOverlay));
-    report("  first WM_PAINT", summary(firstPaint));
+    app.screenImage.reset();
+    report("  opening the overlay (dimmed copy, window, show, focus)", summary(opening));
+    report("  its first WM_PAINT", summary(firstPaint));
+}
 
-    std::unique_ptr<Gdiplus::Bitmap> copy = copyScreen(readVirtualScreen());
-    DimmedCopy dimmed;
-    report("  of which the dimmed copy, made once", measure(5, [&](int) { dimmed.make(*copy); }));
+void reportHotKeyPath() {
+    constexpr int kRuns = 7;
+    std::printf("region hot key to the overlay's first completed paint, less the settle (%d runs)\n", kRuns);
+    Figures settle = measure(kRuns, [](int) {
+        DwmFlush();
+        Sleep(180);
+    });
+    std::vector<double> command, painted;
+    for (int run = 0; run < kRuns; ++run) {
+        ShowWindow(app.mainWindow, SW_SHOW);
+        pump();
+        HotKeyRun times = pressRegionHotKey();
+        cancelOverlay();
+        if (times.painted < 0) {
+            std::printf("  no overlay opened\n");
+            return;
+        }
+        command.push_back(times.command - settle.median);
+        painted.push_back(times.painted - settle.median);
+    }
     ShowWindow(app.mainWindow, SW_SHOW);
     pump();
-    report("  of which hiding the main window", measure(3, [&](int) {
+    Figures floor = copyAndBlitFloor();
+    Figures whole = summary(painted);
+    report("the settle itself (DwmFlush + Sleep 180), subtracted", settle);
+    report("WM_HOTKEY to the end of the first WM_PAINT", whole);
+    report("  of which the capture command (hide, copy, dim, window)", summary(command));
+    report("floor: one BitBlt of the screen + one onto the overlay", floor);
+    std::printf("  hot key path / floor: %.2f\n", whole.median / floor.median);
+
+    reportOverlayOpening();
+    std::unique_ptr<Gdiplus::Bitmap> copy = copyScreen(readVirtualScreen());
+    DimmedCopy dimmed;
+    report("  the dimmed copy, made once", measure(5, [&](int) { dimmed.make(*copy); }));
+    ShowWindow(app.mainWindow, SW_SHOW);
+    pump();
+    report("  hiding and showing the main window", measure(3, [&](int) {
                ShowWindow(app.mainWindow, SW_HIDE);
                ShowWindow(app.mainWindow, SW_SHOW);
            }));
+}
+
+// Private bytes and working set at each step of one shot of the whole
+// screen, in full-screen copies above the idle figure.
+void reportMemory() {
+    VirtualScreen screen = readVirtualScreen();
+    double copyMb = screen.width * 4.0 * screen.height / (1024.0 * 1024.0);
+    std::printf("memory at each step of a shot; one full-screen 32-bit copy is %.1f MB\n", copyMb);
+    ShowWindow(app.mainWindow, SW_SHOW);
+    pump();
+    MemoryFigures idle = memoryNow();
+    printMemoryStep("idle", idle, idle, copyMb);
+    {
+        MemoryPeak during;
+        std::unique_ptr<Gdiplus::Bitmap> copy = copyScreen(screen);
+        printMemoryStep("copying the screen (peak)", during.peak(), idle, copyMb);
+        printMemoryStep("after the copy", memoryNow(), idle, copyMb);
+    }
+    {
+        MemoryPeak during;
+        if (pressRegionHotKey().painted < 0) return;
+        printMemoryStep("hot key to the overlay's first paint (peak)", during.peak(), idle, copyMb);
+    }
+    printMemoryStep("overlay open", memoryNow(), idle, copyMb);
+    {
+        MemoryPeak during;
+        SendMessageW(app.overlayWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        SendMessageW(app.overlayWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(screen.width, screen.height));
+        UpdateWindow(app.overlayWindow);
+        SendMessageW(app.overlayWindow, WM_LBUTTONUP, 0, MAKELPARAM(screen.width, screen.height));
+        if (!editorState.editorWindow) return;
+        UpdateWindow(editorState.editorWindow);
+        pump();
+        printMemoryStep("whole screen selected to the editor's paint (peak)", during.peak(), idle, copyMb);
+    }
+    printMemoryStep("editor open", memoryNow(), idle, copyMb);
+    {
+        MemoryPeak during;
+        std::string png = flattenedPng();
+        printMemoryStep("flattening and encoding the PNG (peak)", during.peak(), idle, copyMb);
+    }
+    {
+        MemoryPeak during;
+        copyImageToClipboard();
+        printMemoryStep("copying to the clipboard (peak)", during.peak(), idle, copyMb);
+    }
+    DestroyWindow(editorState.editorWindow);
+    pump();
+    printMemoryStep("editor closed", memoryNow(), idle, copyMb);
 }
 
 // One repaint per mouse move through the window's own WM_PAINT.
@@ -254,14 +396,13 @@ int main(int argc, char** argv) {
     if (!startShell(GetModuleHandleW(nullptr))) return 1;
     std::printf("virtual screen %d x %d; milliseconds\n", GetSystemMetrics(SM_CXVIRTUALSCREEN),
                 GetSystemMetrics(SM_CYVIRTUALSCREEN));
-    double before = workingSetMb();
+    reportMemory();
     reportCopy();
-    reportFirstPaint();
+    reportHotKeyPath();
 
     ShowWindow(app.mainWindow, SW_SHOW);
     startCapture(true);
     UpdateWindow(app.overlayWindow);
-    std::printf("working set: %.1f MB before a capture, %.1f MB with the overlay open\n", before, workingSetMb());
     reportRepaints();
 
     Gdiplus::Bitmap& screen = *app.screenImage;

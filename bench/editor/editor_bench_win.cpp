@@ -1,15 +1,16 @@
 // Editor figures on a 3840 × 2160 picture: one repaint of the editor window
 // with 0, 10, 100 and 1000 marks of mixed kinds, right after the list changed
-// and while one more mark is dragged, at the default window size at 100 % and
-// 150 %; flattening and PNG encoding; copying to the clipboard.
+// and while one more mark is dragged, and with 100 marks right after a mark
+// is added, undone or redone, at the default window size at 100 % and 150 %;
+// flattening and PNG encoding; copying to the clipboard; the process's
+// memory at each step, counted in copies of the picture.
 // Beside the repaints stand two floors: a plain BitBlt of a client-sized
 // picture, and GDI's own StretchBlt of the whole picture into the shown area.
-// Milliseconds (median of many runs), the PNG size and the peak working set.
+// Milliseconds (median of many runs), the PNG size and megabytes.
 
 #include <windows.h>
 #include <gdiplus.h>
 #include <objbase.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +24,10 @@
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
 #include "editor/export.h"
+#include "editor/mark_editing.h"
 #include "editor/shown_picture_win.h"
 #include "editor/view_fit.h"
+#include "../support/process_memory_win.h"
 
 namespace {
 
@@ -43,12 +46,7 @@ double medianMilliseconds(int runs, const std::function<void()>& step) {
     return times[times.size() / 2];
 }
 
-double peakWorkingSetMb() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
-}
+constexpr double kPictureMb = kWidth * 4.0 * kHeight / (1024.0 * 1024.0);
 
 // A screen-like picture: a gradient desktop, windows with title bars and
 // lines of "text", and a photo with fine noise.
@@ -118,6 +116,37 @@ std::vector<Annotation> mixedMarks(int count) {
     return marks;
 }
 
+// The repaint right after the editor's own add, undo and redo with 100 marks
+// in the list; the added mark takes each kind in turn.
+void benchChangesOf100Marks(const std::function<void()>& paint, double empty) {
+    editorState.annotations = mixedMarks(100);
+    editorState.redoStack.clear();
+    paint();
+    std::vector<Annotation> added = mixedMarks(6);
+    std::vector<double> afterAdd, afterUndo, afterRedo;
+    auto timed = [&](std::vector<double>& times, const std::function<void()>& change) {
+        auto start = std::chrono::steady_clock::now();
+        change();
+        paint();
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    };
+    for (int run = 0; run < 24; ++run) {
+        timed(afterAdd, [&] { addMark(editorState.annotations, editorState.redoStack, added[run % 6]); });
+        timed(afterUndo, [] { undoMark(editorState.annotations, editorState.redoStack); });
+        timed(afterRedo, [] { redoMark(editorState.annotations, editorState.redoStack); });
+        undoMark(editorState.annotations, editorState.redoStack);
+        paint();
+    }
+    for (auto [what, times] : {std::pair{"added", &afterAdd}, std::pair{"undone", &afterUndo},
+                               std::pair{"redone", &afterRedo}}) {
+        std::sort(times->begin(), times->end());
+        double median = (*times)[times->size() / 2];
+        std::printf("  repaint, 100 marks, a mark just %-7s   %8.3f ms  (%.2f x no marks)\n", what, median,
+                    median / empty);
+    }
+    editorState.redoStack.clear();
+}
+
 void benchRepaints(int percent) {
     float scale = percent / 100.0f;
     int width = static_cast<int>(1000 * scale), height = static_cast<int>(720 * scale);
@@ -156,6 +185,8 @@ void benchRepaints(int percent) {
     std::printf("  repaint, picture scaled again (resize)    %8.3f ms\n", rescaled);
     double empty = medianMilliseconds(30, paint);
     std::printf("  repaint, no marks                         %8.3f ms\n", empty);
+
+    benchChangesOf100Marks(paint, empty);
 
     for (int count : {10, 100, 1000}) {
         editorState.annotations = mixedMarks(count);
@@ -212,6 +243,41 @@ void benchExport() {
     editorState.annotations.clear();
 }
 
+// Private bytes and working set at each step of editing one picture, in
+// copies of the picture above the idle figure.
+void reportMemory() {
+    std::printf("Memory at each step; one copy of the %d x %d picture is %.1f MB\n", kWidth, kHeight, kPictureMb);
+    MemoryFigures idle = memoryNow();
+    printMemoryStep("idle", idle, idle, kPictureMb);
+    editorState.baseImage = screenLikePicture();
+    printMemoryStep("picture made", memoryNow(), idle, kPictureMb);
+    DibCanvas window(1000, 720);
+    {
+        MemoryPeak during;
+        paintEditorOn(window.dc(), 1000, 720, 1.0f);
+        printMemoryStep("first paint, no marks (peak)", during.peak(), idle, kPictureMb);
+    }
+    printMemoryStep("editor shown", memoryNow(), idle, kPictureMb);
+    editorState.annotations = mixedMarks(100);
+    {
+        MemoryPeak during;
+        paintEditorOn(window.dc(), 1000, 720, 1.0f);
+        printMemoryStep("paint with 100 marks (peak)", during.peak(), idle, kPictureMb);
+    }
+    {
+        MemoryPeak during;
+        std::string png = flattenedPng();
+        printMemoryStep("flattening and encoding the PNG (peak)", during.peak(), idle, kPictureMb);
+    }
+    {
+        MemoryPeak during;
+        copyImageToClipboard();
+        printMemoryStep("copying to the clipboard (peak)", during.peak(), idle, kPictureMb);
+    }
+    printMemoryStep("after the export", memoryNow(), idle, kPictureMb);
+    editorState.annotations.clear();
+}
+
 }  // namespace
 
 int main() {
@@ -227,12 +293,9 @@ int main() {
     editorState.editorWindow = standIn;
     app.statusLine = L"Добавьте пометки, сохраните PNG или загрузите на сайт";
 
-    editorState.baseImage = screenLikePicture();
-    std::printf("Picture %d x %d; peak working set after making it %.1f MB\n", kWidth, kHeight, peakWorkingSetMb());
+    reportMemory();
     for (int percent : {100, 150}) benchRepaints(percent);
-    std::printf("Peak working set after the repaints %.1f MB\n", peakWorkingSetMb());
     benchExport();
-    std::printf("Peak working set at the end %.1f MB\n", peakWorkingSetMb());
 
     editorState.baseImage.reset();
     editorState.editorWindow = nullptr;
