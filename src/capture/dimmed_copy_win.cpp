@@ -1,19 +1,18 @@
 #include "capture/dimmed_copy_win.h"
 
-#include "capture/overlay_paint_win.h"
+#include "capture/dimming.h"
+#include "editor/bitmap_lock_win.h"
 
 bool DimmedCopy::make(Gdiplus::Bitmap& screen) {
     reset();
     int width = static_cast<int>(screen.GetWidth());
     int height = static_cast<int>(screen.GetHeight());
+    // The screen copy's own format: its pixels are read where they lie.
+    BitmapLock pixels(screen, Gdiplus::ImageLockModeRead, Gdiplus::Rect(0, 0, width, height), PixelFormat32bppRGB);
     auto canvas = std::make_unique<DibCanvas>(width, height);
-    if (!canvas->valid()) return false;
-    {
-        Gdiplus::Graphics graphics(canvas->dc());
-        prepareForCopies(graphics);
-        drawScreenCopy(graphics, screen);
-        drawDimming(graphics, width, height);
-    }
+    if (!pixels.locked() || !canvas->valid()) return false;
+    dimPixels(pixels.bytes(), pixels.stride(), reinterpret_cast<std::uint8_t*>(canvas->pixels()), canvas->stride(),
+              width, height);
     canvas_ = std::move(canvas);
     return true;
 }

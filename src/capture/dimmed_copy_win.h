@@ -1,10 +1,11 @@
 #pragma once
 // The screen copy with the dimming layer already laid on, made once when
-// the overlay opens. A repaint during a drag then puts it on the window
-// with one plain copy instead of blending a half-transparent layer over the
-// whole screen every time. The pixels live in a GDI section: the cheapest
-// thing to copy onto a window, and nothing of GDI+ outlives its shutdown
-// if the program ends with the overlay open.
+// the overlay opens, worked out on the pixels rather than blended by GDI+.
+// A repaint during a drag then puts it on the window with one plain copy
+// instead of blending a half-transparent layer over the whole screen every
+// time. The pixels live in a GDI section: the cheapest thing to copy onto a
+// window, and nothing of GDI+ outlives its shutdown if the program ends with
+// the overlay open.
 
 #include <windows.h>
 #include <gdiplus.h>
@@ -15,8 +16,8 @@
 
 class DimmedCopy {
 public:
-    // Draws the screen copy and the dimming into a bitmap of its own with
-    // the same steps a paint would use on the window. False, and empty,
+    // The screen copy dimmed into a bitmap of its own, the same picture a
+    // paint blending the dimming on the window shows. False, and empty,
     // when the memory for it cannot be had.
     bool make(Gdiplus::Bitmap& screen);
     void reset() { canvas_.reset(); }

@@ -1,6 +1,7 @@
 #include "capture/overlay_paint_win.h"
 
 #include "app/drawing_kit.h"
+#include "capture/screen_copy_win.h"
 
 using namespace Gdiplus;
 
@@ -10,9 +11,16 @@ void prepareForCopies(Graphics& graphics) {
 
 namespace {
 
-// Copies an opaque picture 1:1 without reading back what lies beneath. The
+// Copies an opaque picture 1:1 without reading back what lies beneath: a
+// screen copy by GDI straight from its pixels, any other through GDI+, whose
 // pixel offset is put back so the frame's pen lands where it always does.
 void copyImage(Graphics& graphics, Bitmap& image, const PixelRect& area) {
+    if (HDC source = screenCopyDc(image)) {
+        HDC target = graphics.GetHDC();
+        BitBlt(target, area.left, area.top, area.width, area.height, source, area.left, area.top, SRCCOPY);
+        graphics.ReleaseHDC(target);
+        return;
+    }
     graphics.SetCompositingMode(CompositingModeSourceCopy);
     graphics.SetPixelOffsetMode(PixelOffsetModeHalf);
     graphics.DrawImage(&image, Rect(area.left, area.top, area.width, area.height), area.left, area.top, area.width,

@@ -7,9 +7,10 @@
 #include <gdiplus.h>
 
 #include "capture/dimmed_copy_win.h"
+#include "capture/dimming.h"
 #include "capture/selection_geometry.h"
 
-inline constexpr Gdiplus::ARGB kDimColor = 0x78000000;
+inline constexpr Gdiplus::ARGB kDimColor = kDimAlpha << 24;
 inline constexpr float kFrameWidth = 2.0f;
 inline constexpr float kHintTextSize = 20.0f;
 inline constexpr float kLabelTextSize = 18.0f;

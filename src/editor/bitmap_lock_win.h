@@ -1,5 +1,7 @@
 #pragma once
-// BitmapLockBits / BitmapUnlockBits pair over 32-bit ARGB pixels.
+// BitmapLockBits / BitmapUnlockBits pair over 32-bit pixels, ARGB unless
+// told otherwise. A lock in the bitmap's own format reads its memory in
+// place instead of a converted copy.
 
 #include <windows.h>
 #include <gdiplus.h>
@@ -12,8 +14,10 @@ public:
     BitmapLock(Gdiplus::Bitmap& bitmap, Gdiplus::ImageLockMode mode)
         : BitmapLock(bitmap, mode,
                      Gdiplus::Rect(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()))) {}
-    BitmapLock(Gdiplus::Bitmap& bitmap, Gdiplus::ImageLockMode mode, Gdiplus::Rect area) : bitmap_(bitmap) {
-        locked_ = bitmap.LockBits(&area, mode, PixelFormat32bppARGB, &data_) == Gdiplus::Ok;
+    BitmapLock(Gdiplus::Bitmap& bitmap, Gdiplus::ImageLockMode mode, Gdiplus::Rect area,
+               Gdiplus::PixelFormat format = PixelFormat32bppARGB)
+        : bitmap_(bitmap) {
+        locked_ = bitmap.LockBits(&area, mode, format, &data_) == Gdiplus::Ok;
     }
     ~BitmapLock() {
         if (locked_) bitmap_.UnlockBits(&data_);
