@@ -1,4 +1,4 @@
-#include <algorithm>
+#include <cstring>
 
 #include "app/app_state.h"
 #include "app/drawing_kit.h"
@@ -22,6 +22,15 @@ void paintStatus(Graphics& graphics, float clientWidth, float clientHeight, floa
              mutedColor, FontStyleRegular);
 }
 
+// The picture (kept or drawn now), the mark being dragged and the status line.
+void paintFrame(Graphics& graphics, const DibCanvas* shown, int width, int height, float dpiScale) {
+    if (!shown) drawWholePicture(graphics, width, height, currentView());
+    if (editorState.baseImage && editorState.dragging) {
+        drawMarksInView(graphics, currentView(), {&editorState.pendingMark, 1});
+    }
+    paintStatus(graphics, static_cast<float>(width), static_cast<float>(height), dpiScale);
+}
+
 }  // namespace
 
 ViewFit currentView() {
@@ -31,23 +40,26 @@ ViewFit currentView() {
 
 void paintEditorOn(HDC dc, int width, int height, float dpiScale) {
     if (width <= 0 || height <= 0) return;
-    auto clientWidth = static_cast<float>(width), clientHeight = static_cast<float>(height);
-    Bitmap* base = editorState.baseImage.get();
-    if (base) {
-        storeView(fitImageToView(clientWidth, clientHeight, static_cast<int>(base->GetWidth()),
-                                 static_cast<int>(base->GetHeight()), dpiScale));
+    if (Bitmap* base = editorState.baseImage.get()) {
+        storeView(fitImageToView(static_cast<float>(width), static_cast<float>(height),
+                                 static_cast<int>(base->GetWidth()), static_cast<int>(base->GetHeight()), dpiScale));
     }
-    const DibCanvas& shown = shownPicture(width, height, currentView());
-    DibCanvas frame(width, height);
-    if (!shown.valid() || !frame.valid()) return;
-    std::copy(shown.pixels(), shown.pixels() + static_cast<std::size_t>(width) * height, frame.pixels());
+    const DibCanvas* shown = shownPicture(width, height, currentView());
+    std::unique_ptr<DibCanvas> frame = makeEditorCanvas(width, height);
+    if (!frame || !frame->valid()) {
+        // Straight onto the window: it may flicker, but it is never blank.
+        if (shown) BitBlt(dc, 0, 0, width, height, shown->dc(), 0, 0, SRCCOPY);
+        Graphics graphics(dc);
+        paintFrame(graphics, shown, width, height, dpiScale);
+        return;
+    }
+    if (shown) std::memcpy(frame->pixels(), shown->pixels(), static_cast<std::size_t>(width) * height * 4);
     {
-        Bitmap pixels(width, height, frame.stride(), PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(frame.pixels()));
+        Bitmap pixels(width, height, frame->stride(), PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(frame->pixels()));
         Graphics graphics(&pixels);
-        if (base && editorState.dragging) drawMarksInView(graphics, currentView(), {&editorState.pendingMark, 1});
-        paintStatus(graphics, clientWidth, clientHeight, dpiScale);
+        paintFrame(graphics, shown, width, height, dpiScale);
     }
-    BitBlt(dc, 0, 0, width, height, frame.dc(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, width, height, frame->dc(), 0, 0, SRCCOPY);
 }
 
 void paintEditor(HWND window) {

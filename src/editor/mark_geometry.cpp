@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace {
 constexpr float kHeadHalfAngle = 0.48f;  // radians between the shaft and each side of the head
@@ -28,6 +29,51 @@ std::array<MarkPoint, 3> arrowHead(const Annotation& mark) {
 
 float textFontSize(float thickness) {
     return 2.0f * thickness + 18.0f;
+}
+
+namespace {
+
+// The box around the points (at least one), grown on every side by `margin`.
+MarkBox boxAround(std::span<const MarkPoint> points, float margin) {
+    float left = points.front().x, top = points.front().y, right = left, bottom = top;
+    for (MarkPoint p : points) {
+        left = std::min(left, p.x);
+        top = std::min(top, p.y);
+        right = std::max(right, p.x);
+        bottom = std::max(bottom, p.y);
+    }
+    return {left - margin, top - margin, right - left + 2 * margin, bottom - top + 2 * margin};
+}
+
+}  // namespace
+
+MarkBox markReach(const Annotation& mark, float imageWidth, float imageHeight) {
+    float halfPen = mark.thickness / 2;
+    MarkPoint ends[] = {{mark.x1, mark.y1}, {mark.x2, mark.y2}};
+    switch (mark.kind) {
+    case AnnotationKind::Arrow: {
+        auto head = arrowHead(mark);
+        MarkPoint outline[] = {ends[0], head[0], head[1], head[2]};
+        return boxAround(outline, halfPen);
+    }
+    case AnnotationKind::Frame:
+    case AnnotationKind::Line:
+        return boxAround(ends, halfPen);
+    case AnnotationKind::Pen:
+        return mark.points.size() < 2 ? MarkBox{} : boxAround(mark.points, halfPen);
+    case AnnotationKind::Text: {
+        // The layout box runs to the picture's edges; no glyph is wider and
+        // no line taller than twice the font size, with one more character
+        // for a trimming ellipsis.
+        float most = 2.0f * textFontSize(mark.thickness) * static_cast<float>(mark.text.size() + 1);
+        return {mark.x1, mark.y1, std::min(imageWidth - mark.x1, most), std::min(imageHeight - mark.y1, most)};
+    }
+    case AnnotationKind::Mosaic:
+        // Its cells cover the whole pixels whose centres lie in the box.
+        return mosaicGrid(normalisedBox(mark)) ? boxAround(ends, 0.5f) : MarkBox{};
+    default:
+        return {};
+    }
 }
 
 std::optional<MosaicGrid> mosaicGrid(const MarkBox& box) {

@@ -22,6 +22,12 @@ std::array<MarkPoint, 3> arrowHead(const Annotation& mark);
 
 float textFontSize(float thickness);
 
+// Everything drawing the mark may paint on a picture of imageWidth ×
+// imageHeight, in image pixels: the stroke with its round caps and joins,
+// the arrow head, as much of a text's layout box as its characters can
+// fill, a mosaic's cells. Width or height 0 when the mark paints nothing.
+MarkBox markReach(const Annotation& mark, float imageWidth, float imageHeight);
+
 // Mosaic cells are at least 14 image pixels on a side and stretch to fill
 // the box; a box thinner than 2 pixels has none.
 struct MosaicGrid {

@@ -1,14 +1,18 @@
 #pragma once
 // What the editor shows at the window's size, kept between repaints: the
-// dark background with the base image scaled into its place, and over it the
-// marks of the list. The scaled picture is made again only when the client
-// size, the place of the picture or the base image changes, and the marks are
-// drawn again only when the list changes too, so that a repaint while a mark
-// is dragged costs the same however many marks there are.
+// dark background with the base image scaled into its place, and a copy of
+// it with the marks of the list drawn on. The scaled picture is made again
+// only when the client size, the place of the picture or the base image
+// changes. A mark added to the list (or redone) is drawn onto the marked
+// copy alone; marks taken off (undone) give their area back from the
+// scaled picture, and only the remaining marks that reach into that area
+// are drawn there again. A repaint while a mark is dragged, or right after
+// a change, so costs the same however many marks there are.
 
 #include <windows.h>
 #include <gdiplus.h>
 
+#include <memory>
 #include <span>
 
 #include "app/win_handles.h"
@@ -16,11 +20,22 @@
 #include "editor/view_fit.h"
 
 // width × height pixels; `view` is where the picture goes (unused without a
-// base image). May be invalid when memory ran out.
-const DibCanvas& shownPicture(int width, int height, const ViewFit& view);
+// base image). Null when the memory for it cannot be had: nothing is kept
+// then, and the next call tries again.
+const DibCanvas* shownPicture(int width, int height, const ViewFit& view);
 
 // Drops what is kept; called whenever the base image changes.
 void forgetShownPicture();
 
-// Draws marks in image pixels onto the view, clipped to the shown picture.
+// Draws marks in image pixels onto the view, clipped to the shown picture
+// (and to any clip the graphics already has).
 void drawMarksInView(Gdiplus::Graphics& graphics, const ViewFit& view, std::span<const Annotation> marks);
+
+// The background with the base image scaled into its place and every mark
+// of the list, in one pass on any surface: for when nothing can be kept.
+void drawWholePicture(Gdiplus::Graphics& graphics, int width, int height, const ViewFit& view);
+
+// Makes the client-sized canvases the editor paints through; replaceable so
+// tests can refuse them. A canvas that is not valid counts as refused.
+using CanvasMaker = std::unique_ptr<DibCanvas> (*)(int width, int height);
+extern CanvasMaker makeEditorCanvas;

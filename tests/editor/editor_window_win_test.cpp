@@ -8,6 +8,7 @@
 #include "app/win_handles.h"
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
+#include "editor/shown_picture_win.h"
 #include "editor/support/entry_script_win.h"
 #include "editor/support/pictures_win.h"
 #include "storage/capture_history.h"
@@ -469,6 +470,33 @@ TEST_F(EditorWindow, NextPictureReplacesTheOneShownBefore) {
     openEditor(filledPicture(200, 100, 0xFF22AA44));
     setClientSize(1000, 720);
     EXPECT_EQ(shownColour(MarkPoint{100, 50}), 0xFF22AA44u);
+}
+
+// The next `canvasRefusals` canvases the editor asks for cannot be had.
+int canvasRefusals = 0;
+
+std::unique_ptr<DibCanvas> refusingCanvas(int width, int height) {
+    if (canvasRefusals == 0) return std::make_unique<DibCanvas>(width, height);
+    --canvasRefusals;
+    return nullptr;
+}
+
+TEST_F(EditorWindow, PictureThatCannotBeKeptIsStillShownAndKeptLater) {
+    open();
+    CanvasMaker madeBefore = std::exchange(makeEditorCanvas, refusingCanvas);
+    canvasRefusals = 1;  // the picture scaled for the new size
+    setClientSize(900, 700);
+    EXPECT_EQ(shownColour(MarkPoint{150, 20}), kBase);
+    drag({20, 50}, {180, 50});
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
+
+    canvasRefusals = 1000;  // not even a frame: painted straight onto the window
+    command(ID_UNDO);
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kBase);
+    canvasRefusals = 0;
+    command(ID_REDO);
+    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
+    makeEditorCanvas = madeBefore;
 }
 
 }  // namespace
