@@ -117,13 +117,14 @@ std::vector<Annotation> mixedMarks(int count) {
 }
 
 // The repaint right after the editor's own add, undo and redo with 100 marks
-// in the list; the added mark takes each kind in turn.
+// in the list, and after a second undo in a row; the added mark takes each
+// kind in turn.
 void benchChangesOf100Marks(const std::function<void()>& paint, double empty) {
     editorState.annotations = mixedMarks(100);
     editorState.redoStack.clear();
     paint();
     std::vector<Annotation> added = mixedMarks(6);
-    std::vector<double> afterAdd, afterUndo, afterRedo;
+    std::vector<double> afterAdd, afterUndo, afterRedo, afterSecondUndo;
     auto timed = [&](std::vector<double>& times, const std::function<void()>& change) {
         auto start = std::chrono::steady_clock::now();
         change();
@@ -136,12 +137,15 @@ void benchChangesOf100Marks(const std::function<void()>& paint, double empty) {
         timed(afterRedo, [] { redoMark(editorState.annotations, editorState.redoStack); });
         undoMark(editorState.annotations, editorState.redoStack);
         paint();
+        timed(afterSecondUndo, [] { undoMark(editorState.annotations, editorState.redoStack); });
+        redoMark(editorState.annotations, editorState.redoStack);
+        paint();
     }
     for (auto [what, times] : {std::pair{"added", &afterAdd}, std::pair{"undone", &afterUndo},
-                               std::pair{"redone", &afterRedo}}) {
+                               std::pair{"redone", &afterRedo}, std::pair{"undone 2x", &afterSecondUndo}}) {
         std::sort(times->begin(), times->end());
         double median = (*times)[times->size() / 2];
-        std::printf("  repaint, 100 marks, a mark just %-7s   %8.3f ms  (%.2f x no marks)\n", what, median,
+        std::printf("  repaint, 100 marks, a mark just %-9s  %8.3f ms  (%.2f x no marks)\n", what, median,
                     median / empty);
     }
     editorState.redoStack.clear();

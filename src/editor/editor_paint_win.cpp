@@ -45,8 +45,8 @@ void paintEditorOn(HDC dc, int width, int height, float dpiScale) {
                                  static_cast<int>(base->GetWidth()), static_cast<int>(base->GetHeight()), dpiScale));
     }
     const DibCanvas* shown = shownPicture(width, height, currentView());
-    std::unique_ptr<DibCanvas> frame = makeEditorCanvas(width, height);
-    if (!frame || !frame->valid()) {
+    DibCanvas* frame = frameCanvas(width, height);
+    if (!frame) {
         // Straight onto the window: it may flicker, but it is never blank.
         if (shown) BitBlt(dc, 0, 0, width, height, shown->dc(), 0, 0, SRCCOPY);
         Graphics graphics(dc);

@@ -53,9 +53,21 @@ struct ScaledPicture {
     }
 };
 
+// The pixels under the mark drawn last, taken just before it was drawn, so
+// that undoing it puts them back without drawing anything.
+struct UnderLastMark {
+    ClientArea area;
+    std::vector<std::uint32_t> pixels;
+    // The list's length with that mark last; 0: nothing kept. Only adding
+    // marks makes the list that long again, and that sets it anew.
+    std::size_t listSize = 0;
+};
+
 ScaledPicture scaled;                // the background with the scaled picture
 std::unique_ptr<DibCanvas> marked;   // the same with the marks
 std::vector<Annotation> markedWith;  // the marks `marked` shows, in order
+UnderLastMark underLast;
+std::unique_ptr<DibCanvas> frame;    // where a paint puts the picture together
 
 std::unique_ptr<DibCanvas> madeCanvas(int width, int height) {
     std::unique_ptr<DibCanvas> canvas = makeEditorCanvas(width, height);
@@ -91,12 +103,19 @@ std::unique_ptr<DibCanvas> scaledPicture(int width, int height, const ViewFit& v
     return canvas;
 }
 
+// Copies the rows of `area` between a canvas and a buffer of the area's own
+// width, or between two canvases of the same size.
+void copyRows(const std::uint32_t* from, std::size_t fromStride, std::uint32_t* to, std::size_t toStride, int rows,
+              int width) {
+    for (int y = 0; y < rows; ++y) std::memcpy(to + y * toStride, from + y * fromStride, width * 4u);
+}
+
+std::uint32_t* at(const DibCanvas& canvas, const ClientArea& area) {
+    return canvas.pixels() + static_cast<std::size_t>(area.top) * canvas.width() + area.left;
+}
+
 void copyArea(const DibCanvas& from, DibCanvas& to, const ClientArea& area) {
-    for (int y = area.top; y < area.bottom; ++y) {
-        std::size_t row = static_cast<std::size_t>(y) * from.width();
-        std::memcpy(to.pixels() + row + area.left, from.pixels() + row + area.left,
-                    static_cast<std::size_t>(area.right - area.left) * 4);
-    }
+    copyRows(at(from, area), from.width(), at(to, area), to.width(), area.bottom - area.top, area.right - area.left);
 }
 
 // The view's transform, clip and smoothing for marks in image pixels, for
@@ -159,13 +178,42 @@ void takeOffMarks(std::size_t kept, const ViewFit& view) {
     }
 }
 
+void keepPixelsUnder(const Annotation& mark, const ViewFit& view, std::size_t listSize) {
+    ClientArea area = viewArea(mark, view, *marked);
+    int width = area.right - area.left, rows = area.bottom - area.top;
+    underLast.area = area;
+    underLast.pixels.resize(area.empty() ? 0 : static_cast<std::size_t>(width) * rows);
+    if (!area.empty()) copyRows(at(*marked, area), marked->width(), underLast.pixels.data(), width, rows, width);
+    underLast.listSize = listSize;
+}
+
+void putPixelsBack() {
+    const ClientArea& area = underLast.area;
+    int width = area.right - area.left;
+    if (!area.empty()) {
+        copyRows(underLast.pixels.data(), width, at(*marked, area), marked->width(), area.bottom - area.top, width);
+    }
+}
+
 // Brings `marked` to the list: what was taken off goes, what was added is
 // drawn on top.
 void followTheList(const ViewFit& view) {
     const std::vector<Annotation>& marks = editorState.annotations;
     std::size_t kept = unchangedCount(markedWith, marks);
-    if (kept < markedWith.size()) takeOffMarks(kept, view);
+    if (kept < markedWith.size()) {
+        bool lastOneOff = kept + 1 == markedWith.size() && underLast.listSize == markedWith.size();
+        if (lastOneOff) {
+            putPixelsBack();
+        } else {
+            takeOffMarks(kept, view);
+        }
+    }
     if (kept < marks.size()) {
+        if (kept + 1 == marks.size()) {
+            keepPixelsUnder(marks.back(), view, marks.size());
+        } else {
+            underLast.listSize = 0;
+        }
         CanvasGraphics graphics(*marked);
         drawMarksInView(graphics.get(), view, std::span(marks).subspan(kept));
     }
@@ -196,6 +244,13 @@ void forgetShownPicture() {
     scaled = ScaledPicture{};
     marked.reset();
     markedWith.clear();
+    underLast = UnderLastMark{};
+    frame.reset();
+}
+
+DibCanvas* frameCanvas(int width, int height) {
+    if (!frame || frame->width() != width || frame->height() != height) frame = madeCanvas(width, height);
+    return frame.get();
 }
 
 void drawMarksInView(Graphics& graphics, const ViewFit& view, std::span<const Annotation> marks) {

@@ -1,13 +1,14 @@
 #pragma once
 // What the editor shows at the window's size, kept between repaints: the
-// dark background with the base image scaled into its place, and a copy of
-// it with the marks of the list drawn on. The scaled picture is made again
-// only when the client size, the place of the picture or the base image
-// changes. A mark added to the list (or redone) is drawn onto the marked
-// copy alone; marks taken off (undone) give their area back from the
-// scaled picture, and only the remaining marks that reach into that area
-// are drawn there again. A repaint while a mark is dragged, or right after
-// a change, so costs the same however many marks there are.
+// dark background with the base image scaled into its place, a copy of it
+// with the marks of the list drawn on, and the frame a paint composes. The
+// scaled picture is made again only when the client size, the place of the
+// picture or the base image changes. A mark added to the list (or redone)
+// is drawn onto the marked copy alone, the pixels under it kept aside first;
+// undoing it puts those back. Other marks taken off give their area back
+// from the scaled picture, and only the remaining marks that reach into it
+// are drawn there again. A repaint while a mark is dragged, or right after a
+// change, so costs much the same however many marks there are.
 
 #include <windows.h>
 #include <gdiplus.h>
@@ -26,6 +27,10 @@ const DibCanvas* shownPicture(int width, int height, const ViewFit& view);
 
 // Drops what is kept; called whenever the base image changes.
 void forgetShownPicture();
+
+// A canvas of width × height for a paint to compose its frame on, kept while
+// the size stays; null when it cannot be had.
+DibCanvas* frameCanvas(int width, int height);
 
 // Draws marks in image pixels onto the view, clipped to the shown picture
 // (and to any clip the graphics already has).

@@ -490,7 +490,8 @@ TEST_F(EditorWindow, PictureThatCannotBeKeptIsStillShownAndKeptLater) {
     drag({20, 50}, {180, 50});
     EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
 
-    canvasRefusals = 1000;  // not even a frame: painted straight onto the window
+    canvasRefusals = 1000;  // nothing for the next size: painted straight onto the window
+    setClientSize(880, 690);
     command(ID_UNDO);
     EXPECT_EQ(shownColour(MarkPoint{60, 50}), kBase);
     canvasRefusals = 0;

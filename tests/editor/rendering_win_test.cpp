@@ -346,7 +346,10 @@ TEST(KeptPicture, FollowsAddsUndosAndRedosToThePixel) {
         undoMark(list, redo);
         record();
     }
+    redoMark(list, redo);  // two between paints
     redoMark(list, redo);
+    record();
+    undoMark(list, redo);
     record();
     list.back().color = kRed;  // the last mark changed in place
     record();
