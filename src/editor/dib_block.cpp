@@ -19,7 +19,7 @@ std::size_t dibBlockSize(int width, int height) {
     return kDibHeaderSize + static_cast<std::size_t>(pixelBytes);
 }
 
-void writeDibBlock(std::uint8_t* block, int width, int height, const std::uint8_t* rows, std::ptrdiff_t stride) {
+void writeDibHeader(std::uint8_t* block, int width, int height) {
     std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     std::memset(block, 0, kDibHeaderSize);
     put<std::uint32_t>(block, 0, 40);
@@ -28,7 +28,4 @@ void writeDibBlock(std::uint8_t* block, int width, int height, const std::uint8_
     put<std::uint16_t>(block, 12, 1);
     put<std::uint16_t>(block, 14, 32);
     put<std::uint32_t>(block, 20, static_cast<std::uint32_t>(rowBytes * height));
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(block + kDibHeaderSize + rowBytes * y, rows + stride * y, rowBytes);
-    }
 }

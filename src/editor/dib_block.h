@@ -11,6 +11,7 @@ inline constexpr std::size_t kDibHeaderSize = 40;
 // 32-bit size field.
 std::size_t dibBlockSize(int width, int height);
 
-// Writes dibBlockSize(width, height) bytes. `rows` points at the top row of
-// 32-bit pixels, `stride` bytes apart (negative for bottom-up memory).
-void writeDibBlock(std::uint8_t* block, int width, int height, const std::uint8_t* rows, std::ptrdiff_t stride);
+// Writes the 40-byte header of a width × height block. The rows follow it,
+// top first, width × 4 bytes each: a picture drawn top-down straight into
+// the block after the header fills them.
+void writeDibHeader(std::uint8_t* block, int width, int height);

@@ -33,28 +33,32 @@ bool layBaseOverWhite(Bitmap& base, Bitmap& picture) {
     return true;
 }
 
-struct DibBlock {
-    bool readable = false;  // the picture's bits could be locked
-    GlobalMemory memory;    // empty when memory ran out
-};
+// White, then the base image, then every mark of the list, drawn into
+// `picture`: a 32-bit ARGB bitmap of the base image's size. False when a
+// bitmap's pixels cannot be had.
+bool flattenInto(Bitmap& picture) {
+    if (picture.GetLastStatus() != Ok || !layBaseOverWhite(*editorState.baseImage, picture)) return false;
+    Graphics graphics(&picture);
+    graphics.SetSmoothingMode(SmoothingModeAntiAlias);
+    for (const Annotation& mark : editorState.annotations) drawAnnotation(graphics, mark);
+    return true;
+}
 
-// The whole picture as one CF_DIB block.
-DibBlock dibBlockOf(Bitmap& picture) {
-    DibBlock block;
-    BitmapLock lock(picture, ImageLockModeRead);
-    block.readable = lock.locked();
-    if (!block.readable) return block;
-    int width = lock.width(), height = lock.height();
+// The flattened picture drawn straight into one CF_DIB block, so that no
+// second full-size copy of it exists; empty when the memory cannot be had.
+GlobalMemory flattenedDibBlock() {
+    Bitmap& base = *editorState.baseImage;
+    int width = static_cast<int>(base.GetWidth()), height = static_cast<int>(base.GetHeight());
     std::size_t size = dibBlockSize(width, height);
     GlobalMemory memory(size ? GlobalAlloc(GMEM_MOVEABLE, size) : nullptr);
-    if (!memory) return block;
-    {
-        GlobalLockScope bytes(memory.get());
-        if (!bytes.bytes()) return block;
-        writeDibBlock(static_cast<std::uint8_t*>(bytes.bytes()), width, height, lock.bytes(), lock.stride());
-    }
-    block.memory = std::move(memory);
-    return block;
+    if (!memory) return memory;
+    GlobalLockScope bytes(memory.get());
+    if (!bytes.bytes()) return GlobalMemory{};
+    auto* block = static_cast<std::uint8_t*>(bytes.bytes());
+    writeDibHeader(block, width, height);
+    Bitmap picture(width, height, width * 4, PixelFormat32bppARGB, block + kDibHeaderSize);
+    if (!flattenInto(picture)) throw std::runtime_error("Недостаточно памяти");
+    return memory;
 }
 
 bool placeOnClipboard(GlobalMemory& block) {
@@ -73,12 +77,7 @@ std::unique_ptr<Bitmap> flattenImage() {
     if (!base) return nullptr;
     auto picture = std::make_unique<Bitmap>(static_cast<INT>(base->GetWidth()), static_cast<INT>(base->GetHeight()),
                                             PixelFormat32bppARGB);
-    if (picture->GetLastStatus() != Ok || !layBaseOverWhite(*base, *picture)) {
-        throw std::runtime_error("Недостаточно памяти");
-    }
-    Graphics graphics(picture.get());
-    graphics.SetSmoothingMode(SmoothingModeAntiAlias);
-    for (const Annotation& mark : editorState.annotations) drawAnnotation(graphics, mark);
+    if (!flattenInto(*picture)) throw std::runtime_error("Недостаточно памяти");
     return picture;
 }
 
@@ -145,7 +144,6 @@ void copyImageToClipboard() {
         setStatus(kNoImageToCopy);
         return;
     }
-    DibBlock block = dibBlockOf(*flattenImage());  // the flattened copy dies here, before the clipboard wait
-    if (!block.readable) return;  // nothing to copy, and nothing to say
-    setStatus(placeOnClipboard(block.memory) ? L"Изображение скопировано" : L"Буфер занят. Повторите копирование");
+    GlobalMemory block = flattenedDibBlock();
+    setStatus(placeOnClipboard(block) ? L"Изображение скопировано" : L"Буфер занят. Повторите копирование");
 }

@@ -155,6 +155,27 @@ TEST_F(Export, ThreeByTwoPictureIsOneSixtyFourByteDibOnTheClipboard) {
     CloseClipboard();
 }
 
+TEST_F(Export, ClipboardHoldsTheSameMarkedPictureAsTheFile) {
+    useMarkedPicture();
+    auto flattened = flattenImage();
+    copyImageToClipboard();
+    ASSERT_EQ(app.statusLine, L"Изображение скопировано");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE block = GetClipboardData(CF_DIB);
+    ASSERT_EQ(GlobalSize(block), 40u + 64 * 40 * 4);
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
+    int differing = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 64; ++x) {
+            std::uint32_t copied;
+            std::memcpy(&copied, bytes + 40 + (y * 64 + x) * 4, 4);
+            differing += copied != pixel(*flattened, x, y);
+        }
+    GlobalUnlock(block);
+    CloseClipboard();
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(Export, BusyClipboardIsReportedKeepsItsContentAndLeaksNothing) {
     ASSERT_TRUE(putTextOnClipboard(L"earlier content"));
     UniqueHandle holding(CreateEventW(nullptr, TRUE, FALSE, L"ClipvaneTestClipboardHeld"));
