@@ -19,11 +19,11 @@ struct MemoryFigures {
     double workingSetMb = 0;
 };
 
-inline SIZE_T committedPrivateBytes() {
+inline SIZE_T committedPrivateBytes(HANDLE process) {
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION region{};
     const char* at = nullptr;
-    while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
+    while (VirtualQueryEx(process, at, &region, sizeof region) == sizeof region) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
         const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
         if (next <= at) break;
@@ -32,14 +32,17 @@ inline SIZE_T committedPrivateBytes() {
     return total;
 }
 
-inline MemoryFigures memoryNow() {
+inline MemoryFigures memoryOf(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    SIZE_T privateBytes = counters.PrivateUsage ? counters.PrivateUsage : committedPrivateBytes();
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    SIZE_T privateBytes = counters.PrivateUsage ? counters.PrivateUsage : committedPrivateBytes(process);
     constexpr double kMb = 1024.0 * 1024.0;
     return {static_cast<double>(privateBytes) / kMb, static_cast<double>(counters.WorkingSetSize) / kMb};
+}
+
+inline MemoryFigures memoryNow() {
+    return memoryOf(GetCurrentProcess());
 }
 
 // Samples the figures every millisecond on a thread of its own from
