@@ -273,16 +273,8 @@ void reportMemory() {
         printMemoryStep("whole screen selected to the editor's paint (peak)", during.peak(), idle, copyMb);
     }
     printMemoryStep("editor open", memoryNow(), idle, copyMb);
-    {
-        MemoryPeak during;
-        std::string png = flattenedPng();
-        printMemoryStep("flattening and encoding the PNG (peak)", during.peak(), idle, copyMb);
-    }
-    {
-        MemoryPeak during;
-        copyImageToClipboard();
-        printMemoryStep("copying to the clipboard (peak)", during.peak(), idle, copyMb);
-    }
+    printPeakOf("flattening and encoding the PNG (peak)", [] { flattenedPng(); }, idle, copyMb);
+    printPeakOf("copying to the clipboard (peak)", copyImageToClipboard, idle, copyMb);
     DestroyWindow(editorState.editorWindow);
     pump();
     printMemoryStep("editor closed", memoryNow(), idle, copyMb);

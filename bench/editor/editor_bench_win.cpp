@@ -256,28 +256,13 @@ void reportMemory() {
     editorState.baseImage = screenLikePicture();
     printMemoryStep("picture made", memoryNow(), idle, kPictureMb);
     DibCanvas window(1000, 720);
-    {
-        MemoryPeak during;
-        paintEditorOn(window.dc(), 1000, 720, 1.0f);
-        printMemoryStep("first paint, no marks (peak)", during.peak(), idle, kPictureMb);
-    }
+    auto paint = [&] { paintEditorOn(window.dc(), 1000, 720, 1.0f); };
+    printPeakOf("first paint, no marks (peak)", paint, idle, kPictureMb);
     printMemoryStep("editor shown", memoryNow(), idle, kPictureMb);
     editorState.annotations = mixedMarks(100);
-    {
-        MemoryPeak during;
-        paintEditorOn(window.dc(), 1000, 720, 1.0f);
-        printMemoryStep("paint with 100 marks (peak)", during.peak(), idle, kPictureMb);
-    }
-    {
-        MemoryPeak during;
-        std::string png = flattenedPng();
-        printMemoryStep("flattening and encoding the PNG (peak)", during.peak(), idle, kPictureMb);
-    }
-    {
-        MemoryPeak during;
-        copyImageToClipboard();
-        printMemoryStep("copying to the clipboard (peak)", during.peak(), idle, kPictureMb);
-    }
+    printPeakOf("paint with 100 marks (peak)", paint, idle, kPictureMb);
+    printPeakOf("flattening and encoding the PNG (peak)", [] { flattenedPng(); }, idle, kPictureMb);
+    printPeakOf("copying to the clipboard (peak)", copyImageToClipboard, idle, kPictureMb);
     printMemoryStep("after the export", memoryNow(), idle, kPictureMb);
     editorState.annotations.clear();
 }

@@ -87,3 +87,11 @@ inline void printMemoryStep(const char* step, MemoryFigures figures, MemoryFigur
                 figures.privateMb, (figures.privateMb - idle.privateMb) / copyMb, figures.workingSetMb,
                 (figures.workingSetMb - idle.workingSetMb) / copyMb);
 }
+
+// Runs one step and prints the highest figures seen while it ran.
+template <typename Step>
+void printPeakOf(const char* step, Step&& run, MemoryFigures idle, double copyMb) {
+    MemoryPeak during;
+    run();
+    printMemoryStep(step, during.peak(), idle, copyMb);
+}
