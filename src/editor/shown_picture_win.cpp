@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "app/drawing_kit.h"
@@ -182,7 +183,12 @@ void keepPixelsUnder(const Annotation& mark, const ViewFit& view, std::size_t li
     ClientArea area = viewArea(mark, view, *marked);
     int width = area.right - area.left, rows = area.bottom - area.top;
     underLast.area = area;
-    underLast.pixels.resize(area.empty() ? 0 : static_cast<std::size_t>(width) * rows);
+    try {
+        underLast.pixels.resize(area.empty() ? 0 : static_cast<std::size_t>(width) * rows);
+    } catch (const std::bad_alloc&) {
+        underLast = UnderLastMark{};  // an undo then draws the area again instead
+        return;
+    }
     if (!area.empty()) copyRows(at(*marked, area), marked->width(), underLast.pixels.data(), width, rows, width);
     underLast.listSize = listSize;
 }
