@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "site/site_address.h"
+#include "storage/json_depth.h"
 
 namespace {
 
@@ -22,11 +23,15 @@ std::string readBody(HttpConnection& connection) {
     }
 }
 
+constexpr char kInvalidAnswer[] = "Сайт вернул некорректный ответ";
+
 nlohmann::json parseBody(const std::string& body) {
+    // Nesting no real answer has would overflow the stack of whoever copies it.
+    if (!jsonDepthWithinLimit(body)) throw std::runtime_error(kInvalidAnswer);
     try {
         return nlohmann::json::parse(body);
     } catch (const std::exception&) {
-        throw std::runtime_error("Сайт вернул некорректный ответ");
+        throw std::runtime_error(kInvalidAnswer);
     }
 }
 

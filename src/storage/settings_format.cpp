@@ -1,6 +1,9 @@
 #include "storage/settings_format.h"
 
 #include <sstream>
+#include <stdexcept>
+
+#include "storage/json_depth.h"
 
 using nlohmann::json;
 
@@ -30,6 +33,8 @@ std::vector<std::uint8_t> tokenBytes(const json& token) {
 ParsedSettings parseSettings(std::string_view text) {
     ParsedSettings result;
     try {
+        // Too deep to be settings, and too deep to write back safely.
+        if (!jsonDepthWithinLimit(text)) throw std::runtime_error("depth");
         std::istringstream stream{std::string(text)};
         json doc;
         stream >> doc;  // the first value only; the rest of the text is ignored

@@ -5,6 +5,7 @@
 
 #include "scripted_connection.h"
 #include "site/http_exchange.h"
+#include "storage/json_depth.h"
 
 using nlohmann::json;
 
@@ -103,6 +104,18 @@ TEST(HttpFailures, BodiesThatAreNotStrictJsonAreInvalidAnswers) {
         ScriptedConnection network;
         network.answer(200, body);
         EXPECT_EQ(failureOf(network, getCall()), kInvalidAnswer) << body;
+    }
+}
+
+TEST(HttpFailures, AnswersNestedDeeperThanAnyRealOneAreInvalid) {
+    auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    ScriptedConnection fits;
+    fits.answer(200, nested(kMaxJsonDepth));
+    EXPECT_NO_THROW(performRequest(fits, getCall()));
+    for (std::uint32_t status : {200u, 500u}) {
+        ScriptedConnection deep;
+        deep.answer(status, nested(kMaxJsonDepth + 1));
+        EXPECT_EQ(failureOf(deep, getCall()), kInvalidAnswer) << status;
     }
 }
 

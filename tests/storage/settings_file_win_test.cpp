@@ -44,6 +44,7 @@ protected:
         fs::remove_all(folder_);
     }
     void load() { loadSettingsFromPath(path_.wstring()); }
+    fs::path aside(const char* suffix) const { return fs::path(path_.wstring() + toWide(suffix)); }
 
     fs::path folder_;
     fs::path path_;
@@ -116,6 +117,17 @@ TEST_F(SettingsFile, UnreadableFileIsKeptAsideBeforeTheFirstSaveOverIt) {
     EXPECT_EQ(readFile(fs::path(path_.wstring() + L".bad")), "older");
 }
 
+// Copying or writing a document recurses once per level; the test program
+// has the 1 MiB main-thread stack of Windows programs.
+TEST_F(SettingsFile, DeeplyNestedFileIsKeptAsideAndSavingSurvives) {
+    const std::string deep = "{\"captures\": " + std::string(200000, '[') + std::string(200000, ']') + "}";
+    writeFile(path_, deep);
+    load();
+    EXPECT_EQ(app.settingsDoc, json::object());
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(aside(".bad")), deep);
+}
+
 TEST_F(SettingsFile, NonStringServerFallsBackToTheDefaultAddress) {
     writeFile(path_, R"({"server": ["https://x.example"], "captures": {"2026-01-01": 2}})");
     load();
@@ -125,11 +137,11 @@ TEST_F(SettingsFile, NonStringServerFallsBackToTheDefaultAddress) {
 
 TEST_F(SettingsFile, StrayTemporaryFileDoesNotDisturbLoadOrSave) {
     writeFile(path_, R"({"server": "https://a.example"})");
-    writeFile(fs::path(path_.wstring() + L".tmp"), "{half");
+    writeFile(aside(".tmp"), "{half");
     load();
     EXPECT_EQ(app.siteAddress, L"https://a.example");
     EXPECT_TRUE(saveSettings());
-    EXPECT_FALSE(fs::exists(fs::path(path_.wstring() + L".tmp")));
+    EXPECT_FALSE(fs::exists(aside(".tmp")));
 }
 
 TEST_F(SettingsFile, ReadOnlyFileIsLeftAloneAndTheFailureIsShown) {
@@ -142,7 +154,7 @@ TEST_F(SettingsFile, ReadOnlyFileIsLeftAloneAndTheFailureIsShown) {
     EXPECT_FALSE(saveSettings());
     EXPECT_EQ(app.statusLine, L"Не удалось сохранить настройки на диск");
     EXPECT_EQ(readFile(path_), original);
-    EXPECT_TRUE(fs::exists(fs::path(path_.wstring() + L".tmp")));
+    EXPECT_TRUE(fs::exists(aside(".tmp")));
     EXPECT_EQ(app.settingsDoc["server"], "https://b.example");  // kept for a later save
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "storage/json_depth.h"
 #include "storage/settings_format.h"
 
 using nlohmann::json;
@@ -70,6 +71,18 @@ TEST(SettingsText, UnusableTextEmptiesTheDocumentAndAsksToKeepTheFile) {
         EXPECT_FALSE(parsed.server.has_value());
         EXPECT_FALSE(parsed.tokenBlob.has_value());
     }
+}
+
+TEST(SettingsText, NestingDeeperThanAnyRealFileIsUnreadable) {
+    auto nested = [](int depth) {
+        return "{\"later\": " + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+    };
+    EXPECT_FALSE(parseSettings(nested(kMaxJsonDepth)).unreadable);
+    ParsedSettings deep = parseSettings("\xEF\xBB\xBF" + nested(kMaxJsonDepth + 1));
+    EXPECT_TRUE(deep.unreadable);
+    EXPECT_EQ(deep.doc, json::object());
+    // Only the first value counts, as for any other text after it.
+    EXPECT_FALSE(parseSettings("{} " + std::string(1000, '[')).unreadable);
 }
 
 TEST(SettingsText, NonStringServerFallsBackToTheDefault) {
