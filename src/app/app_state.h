@@ -49,8 +49,8 @@ struct AppState {
     nlohmann::json settingsDoc = nlohmann::json::object();
     std::wstring siteAddress = kDefaultSiteAddressW;
     std::string token;
-    // Set when settings.json existed but could not be read: the first save
-    // moves that file aside instead of overwriting what the user had.
+    // Set when settings.json existed but could not be opened or used: the
+    // first save copies that file aside before it replaces what the user had.
     bool keepUnreadableSettings = false;
 
     // Site data and the request runner

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "app/app_state.h"
+#include "app/win_handles.h"
 #include "storage/settings.h"
 #include "storage/settings_format.h"
 #include "storage/text.h"
@@ -49,15 +50,46 @@ void applyParsed(ParsedSettings parsed) {
     }
 }
 
-// A file that could not be used is moved aside rather than overwritten, so
-// the user's history and token can still be recovered by hand.
+bool fileMissing(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Copies the file to the first of "<name>.bad", "<name>.bad2", ... that
+// does not exist yet, so that no earlier copy is overwritten.
+bool copyAside(const std::wstring& path) {
+    constexpr int kMostCopies = 100;
+    for (int copy = 1; copy <= kMostCopies; ++copy) {
+        std::wstring aside = path + L".bad" + (copy > 1 ? std::to_wstring(copy) : L"");
+        if (CopyFileW(path.c_str(), aside.c_str(), TRUE)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+
+// A file that could not be used is copied aside before anything replaces
+// it: the user's history and token can still be recovered by hand. One that
+// cannot even be copied (still held by another program, or not readable)
+// stops the save, so it is never lost. Copying rather than moving leaves
+// settings.json in place should the replacement then fail.
 void keepUnreadableFile() {
     if (!app.keepUnreadableSettings) return;
-    if (GetFileAttributesW(app.settingsPath.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        !moveReplacing(app.settingsPath, app.settingsPath + L".bad")) {
-        throw std::runtime_error("keep");
-    }
+    if (!fileMissing(app.settingsPath) && !copyAside(app.settingsPath)) throw std::runtime_error("keep");
     app.keepUnreadableSettings = false;
+}
+
+// Flushed to the disk before it replaces the old file, so that a power cut
+// cannot leave an empty settings.json behind.
+void writeDurably(const std::wstring& path, const std::string& text) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !FlushFileBuffers(file.get())) {
+        throw std::runtime_error("write");
+    }
 }
 
 void writeSettingsFile() {
@@ -65,14 +97,8 @@ void writeSettingsFile() {
     std::filesystem::path path(app.settingsPath);
     if (path.empty()) throw std::runtime_error("path");
     std::filesystem::create_directories(path.parent_path());
-    std::string text = serializeSettings(app.settingsDoc);
     std::wstring temporary = app.settingsPath + L".tmp";
-    {
-        std::ofstream stream(std::filesystem::path(temporary), std::ios::binary | std::ios::trunc);
-        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-        stream.flush();
-        if (!stream) throw std::runtime_error("write");
-    }
+    writeDurably(temporary, serializeSettings(app.settingsDoc));
     keepUnreadableFile();
     if (!moveReplacing(temporary, app.settingsPath)) throw std::runtime_error("rename");
 }
@@ -83,12 +109,18 @@ void loadSettingsFromPath(const std::wstring& path) {
     app.settingsPath = path;
     try {
         std::ifstream stream(std::filesystem::path(path), std::ios::binary);
-        if (!stream) return;  // no file yet: the defaults stand
+        if (!stream) {
+            // Only a missing file means "no settings yet". One held by another
+            // program, or not ours to read, still holds the user's history.
+            app.keepUnreadableSettings = !fileMissing(path);
+            return;
+        }
         std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
         applyParsed(parseSettings(text));
     } catch (const std::exception&) {
         app.settingsDoc = json::object();
         app.token.clear();
+        app.keepUnreadableSettings = true;
     }
 }
 

@@ -103,18 +103,45 @@ TEST_F(SettingsFile, UnknownMembersAndAnotherUsersTokenSurviveSavesByteForByte) 
 TEST_F(SettingsFile, UnreadableFileIsKeptAsideBeforeTheFirstSaveOverIt) {
     const std::string broken = "{\"captures\": {\"2026-01-01\": 5}, \"token\": [1, 2, 3],";
     writeFile(path_, broken);
+    writeFile(aside(".bad"), "older");  // kept at an earlier start
     load();
     EXPECT_EQ(app.settingsDoc, json::object());
     EXPECT_EQ(app.siteAddress, L"https://clip.example");
 
     recordCapture();
-    EXPECT_EQ(readFile(fs::path(path_.wstring() + L".bad")), broken);
+    EXPECT_EQ(readFile(aside(".bad")), "older");
+    EXPECT_EQ(readFile(aside(".bad2")), broken);
     EXPECT_EQ(json::parse(readFile(path_))["captures"], json({{dayKey(0), 1}}));
 
     // Only the file that failed to load is kept; later saves replace as usual.
-    writeFile(fs::path(path_.wstring() + L".bad"), "older");
     recordCapture();
-    EXPECT_EQ(readFile(fs::path(path_.wstring() + L".bad")), "older");
+    EXPECT_FALSE(fs::exists(aside(".bad3")));
+}
+
+TEST_F(SettingsFile, FileHeldWithoutSharingAtStartIsKeptNotReplaced) {
+    const std::string original = R"({"captures": {"2026-01-01": 5}, "server": "https://a.example"})";
+    writeFile(path_, original);
+    {
+        UniqueHandle held(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        load();
+        EXPECT_FALSE(saveSettings());
+    }
+    EXPECT_EQ(readFile(path_), original);
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(aside(".bad")), original);
+}
+
+TEST_F(SettingsFile, ReplacementThatFailsAfterKeepingAsideLeavesTheFileInPlace) {
+    writeFile(path_, "{broken");
+    load();
+    // A scanner holding the fresh temporary file lets it be written but not renamed.
+    writeFile(aside(".tmp"), "");
+    UniqueHandle scanner(CreateFileW(aside(".tmp").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(scanner);
+    EXPECT_FALSE(saveSettings());
+    EXPECT_EQ(readFile(path_), "{broken");
 }
 
 // Copying or writing a document recurses once per level; the test program
