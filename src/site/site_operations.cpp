@@ -1,12 +1,30 @@
 #include "site/site_operations.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
 
 #include "site/site_api.h"
 
 using nlohmann::json;
+
+namespace {
+
+bool isControlCharacter(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// An "https://" link without spaces or control characters. Letters beyond
+// ASCII stay: a site may live under a Cyrillic domain name.
+bool isShareableLink(const std::string& link) {
+    constexpr std::string_view kScheme = "https://";
+    return link.size() > kScheme.size() && link.starts_with(kScheme) &&
+           std::none_of(link.begin(), link.end(), [](char c) { return c == ' ' || isControlCharacter(c); });
+}
+
+}  // namespace
 
 json refreshWork(const SiteTransport& transport, const std::string& address, const std::string& token) {
     json answer = json::object();
@@ -30,8 +48,10 @@ void completeLink(SiteHost& host, const std::string& address, const json& answer
     // The token is read before anything changes: an answer without one
     // leaves the old address and link as they were.
     std::string token = answer.at(site_api::kTokenMember).get<std::string>();
-    // An empty token would silently unlink the device.
-    if (token.empty()) throw std::runtime_error("Сайт не выдал ключ доступа");
+    // An empty token would silently unlink the device; a control character
+    // would end up inside the request headers.
+    if (token.empty() || std::any_of(token.begin(), token.end(), isControlCharacter))
+        throw std::runtime_error("Сайт не выдал ключ доступа");
 
     std::string previousAddress = host.siteAddress();
     host.setSiteAddress(address);  // before storing, so the save writes both
@@ -98,6 +118,8 @@ void countUpload(json& profile) {
 
 void completeUpload(SiteHost& host, const json& answer) {
     std::string link = answer.at(site_api::kUrlMember).get<std::string>();
+    // Whatever lands on the clipboard and in the message box must be a link.
+    if (!isShareableLink(link)) throw std::runtime_error("Сайт вернул некорректный ответ");
     bool copied = host.copyText(link);
     host.showStatus(copied ? "Ссылка скопирована • доступна 14 дней" : "Загружено: " + link);
     countUpload(host.profile());

@@ -113,7 +113,9 @@ TEST(Link, SuccessStoresTokenAndAddressTogetherAndAsksForARefresh) {
 }
 
 TEST(Link, AnswerWithoutAStringTokenChangesNothing) {
-    for (const json& answer : {json::object(), json{{"token", 5}}, json::array(), json{{"token", ""}}}) {
+    for (const json& answer : {json::object(), json{{"token", 5}}, json::array(), json{{"token", ""}},
+                               json{{"token", "t\r\nX-Other: 1"}}, json{{"token", std::string("t\0u", 3)}},
+                               json{{"token", "t\x1fu"}}, json{{"token", "t\x7f"}}}) {
         FakeSiteHost host;
         host.token = "old";
         host.profileValue = kProfile;
@@ -234,6 +236,26 @@ TEST(Upload, AnswerWithoutAStringUrlChangesNothing) {
         EXPECT_EQ(host.profileValue, kProfile);
         EXPECT_TRUE(host.messages.empty());
     }
+}
+
+TEST(Upload, UrlThatIsNotAPrintableHttpsLinkIsAnInvalidAnswer) {
+    for (const char* url : {"http://clip.test/s/1", "https://", "https://clip.test/s/1\r\nmore", "https://clip.test/a b",
+                            " https://clip.test/s/1", "javascript:alert(1)", "https://clip.test/\x7f"}) {
+        FakeSiteHost host;
+        host.profileValue = kProfile;
+        try {
+            completeUpload(host, {{"url", url}});
+            ADD_FAILURE() << url;
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "Сайт вернул некорректный ответ") << url;
+        }
+        EXPECT_TRUE(host.clipboard.empty()) << url;
+        EXPECT_EQ(host.profileValue, kProfile) << url;
+        EXPECT_TRUE(host.messages.empty()) << url;
+    }
+    FakeSiteHost host;  // a site under a Cyrillic domain name hands out such links
+    completeUpload(host, {{"url", "https://снимки.рф/s/1"}});
+    EXPECT_EQ(host.clipboard, "https://снимки.рф/s/1");
 }
 
 TEST(Upload, UnusableUsedCountIsSkippedAndTheUploadReportedDone) {
