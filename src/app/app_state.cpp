@@ -10,3 +10,7 @@ void setStatus(const std::wstring& text) {
     if (app.mainWindow) InvalidateRect(app.mainWindow, nullptr, FALSE);
     if (editorState.editorWindow) InvalidateRect(editorState.editorWindow, nullptr, FALSE);
 }
+
+UINT layoutDpi(HWND window) {
+    return window && window == app.mainWindow ? app.mainDpi : GetDpiForWindow(window);
+}

@@ -33,6 +33,9 @@ struct AppState {
     HBRUSH fieldBrush = nullptr;
     ULONG_PTR gdiplusToken = 0;
     NOTIFYICONDATAW trayIcon{};
+    // The DPI the main window is laid out for: its own at creation, then the
+    // one each WM_DPICHANGED announces.
+    UINT mainDpi = 96;
     std::wstring statusLine = L"Готов к первому снимку";
     int currentPage = 0;
     float indicatorPos = 0.0f;
@@ -84,3 +87,6 @@ constexpr int HOTKEY_FULLSCREEN = 2;
 
 // Assigns the status line and repaints the main window and an open editor.
 void setStatus(const std::wstring& text);
+
+// The DPI a window is laid out for; the main window's is mainDpi.
+UINT layoutDpi(HWND window);

@@ -10,7 +10,7 @@ constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL
 
 HWND createScaledChild(HWND parent, const wchar_t* className, DWORD style, int id, const wchar_t* text, int x, int y,
                        int width, int height) {
-    UINT dpi = GetDpiForWindow(parent);
+    UINT dpi = layoutDpi(parent);
     HWND child = CreateWindowExW(0, className, text, style, scaleUnits(x, dpi), scaleUnits(y, dpi),
                                  scaleUnits(width, dpi), scaleUnits(height, dpi), parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), app.instance, nullptr);

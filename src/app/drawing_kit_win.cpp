@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/app_state.h"
 #include "app/drawing_kit_canvas.h"
 
 using Gdiplus::Color;
@@ -49,7 +50,7 @@ void drawText(Gdiplus::Graphics& graphics, const std::wstring& text, float x, fl
 }
 
 Gdiplus::SizeF prepareButtonCanvas(Gdiplus::Graphics& graphics, const DRAWITEMSTRUCT& item) {
-    float scale = GetDpiForWindow(item.hwndItem) / 96.0f;
+    float scale = layoutDpi(GetParent(item.hwndItem)) / 96.0f;
     if (!(scale > 0.0f)) scale = 1.0f;  // a window gone away reports no DPI
     graphics.Clear(Color(backgroundColor));
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);

@@ -22,6 +22,7 @@ constexpr UINT kAnimationTickMs = 16;
 
 void onCreate(HWND window) {
     app.mainWindow = window;
+    app.mainDpi = GetDpiForWindow(window);
     rebuildControls();
 }
 
@@ -151,14 +152,18 @@ LRESULT onEditColors(HDC dc) {
 }
 
 void onLeftButtonDown(HWND window, LPARAM position) {
-    if (inDragBand(GET_Y_LPARAM(position), GetDpiForWindow(window))) {
+    if (inDragBand(GET_Y_LPARAM(position), app.mainDpi)) {
         SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
     }
 }
 
-void onDpiChanged(HWND window, const RECT& suggested) {
+// The window grows or shrinks with the monitor's scale; its outline and
+// controls are made again for the new size.
+void onDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+    app.mainDpi = dpi;
     SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER);
+    shapeMainWindow(window);
     rebuildControls();
 }
 
@@ -201,7 +206,7 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         onLeftButtonDown(window, lParam);
         return 0;
     case WM_DPICHANGED:
-        onDpiChanged(window, *reinterpret_cast<const RECT*>(lParam));
+        onDpiChanged(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_REQUEST_DONE:
         onRequestDone(lParam);
@@ -212,4 +217,12 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void shapeMainWindow(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    int corner = scaleUnits(36, app.mainDpi);
+    // The window owns the region from here on and frees the one it replaces.
+    SetWindowRgn(window, CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, corner, corner), TRUE);
 }

@@ -83,7 +83,7 @@ void paintFrame(HDC target, int width, int height, float scale) {
 void paintMainWindow(HWND window, HDC target) {
     RECT client{};
     GetClientRect(window, &client);
-    paintMainWindowAt(target, client.right, client.bottom, GetDpiForWindow(window) / 96.0f);
+    paintMainWindowAt(target, client.right, client.bottom, layoutDpi(window) / 96.0f);
 }
 
 void paintMainWindowAt(HDC target, int width, int height, float scale) {

@@ -69,9 +69,7 @@ bool createMainWindow() {
 
     BOOL dark = TRUE;
     DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);
-    int corner = scaleUnits(36, dpi);
-    HRGN outline = CreateRoundRectRgn(0, 0, width + 1, height + 1, corner, corner);
-    SetWindowRgn(window, outline, TRUE);  // the window owns the region from here on
+    shapeMainWindow(window);
     return true;
 }
 

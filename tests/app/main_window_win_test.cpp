@@ -16,6 +16,7 @@
 #include "app/command_ids.h"
 #include "app/control_layout.h"
 #include "app/controls.h"
+#include "app/win_handles.h"
 #include "storage/text.h"
 #include "support/win_process.h"
 
@@ -159,6 +160,45 @@ TEST_F(MainWindowTest, ADpiChangeMovesTheWindowAndRecreatesTheControls) {
     EXPECT_EQ(now.top, 50);
     ASSERT_EQ(app.mainControls.size(), before.size());
     for (HWND old : before) EXPECT_FALSE(IsWindow(old));
+}
+
+// A real press and release of the left button at a point of the screen.
+void clickAt(POINT point) {
+    SetCursorPos(point.x, point.y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+// From a monitor at 100 % to one at 150 % and back: whatever lies outside
+// the outline can be neither seen nor clicked, so it must follow the window.
+TEST_F(MainWindowTest, TheOutlineFollowsEachDpiChangeAndTheTabsStayClickable) {
+    for (UINT dpi : {144u, 96u}) {
+        SCOPED_TRACE(dpi);
+        int width = scaleUnits(380, dpi), height = scaleUnits(440, dpi);
+        RECT suggested{100, 80, 100 + width, 80 + height};
+        SendMessageW(app.mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        GdiObject<HRGN> outline(CreateRectRgn(0, 0, 0, 0));
+        ASSERT_EQ(GetWindowRgn(app.mainWindow, outline.get()), COMPLEXREGION);
+        RECT box{};
+        GetRgnBox(outline.get(), &box);
+        EXPECT_EQ(box.right, width);
+        EXPECT_EQ(box.bottom, height);
+        EXPECT_FALSE(PtInRegion(outline.get(), width - 2, height - 2));  // a rounded corner
+        EXPECT_TRUE(PtInRegion(outline.get(), width / 2, height - 2));
+
+        RECT tab{};
+        GetWindowRect(GetDlgItem(app.mainWindow, ID_PAGE_FIRST + 3), &tab);
+        SetForegroundWindow(app.mainWindow);
+        clickAt({(tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2});
+        EXPECT_TRUE(waitFor([] {
+            pumpMessages();
+            return app.currentPage == 3;
+        }));
+        command(ID_PAGE_FIRST + 0);
+    }
 }
 
 // The tray menu is modal; a timer on this thread reads it while it is open
