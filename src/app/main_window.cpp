@@ -10,6 +10,7 @@
 #include "app/drawing_kit.h"
 #include "app/page_animation.h"
 #include "app/pages.h"
+#include "app/tray_icon.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
@@ -215,6 +216,10 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         onTrayNotify(window, lParam);
         return 0;
     default:
+        if (message == taskbarCreatedMessage()) {
+            addTrayIcon();
+            return 0;
+        }
         return DefWindowProcW(window, message, wParam, lParam);
     }
 }

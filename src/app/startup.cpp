@@ -3,11 +3,10 @@
 #include <dwmapi.h>
 #include <objbase.h>
 
-#include <cwchar>
-
 #include "app/app_state.h"
 #include "app/control_layout.h"
 #include "app/main_window.h"
+#include "app/tray_icon.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
@@ -71,19 +70,6 @@ bool createMainWindow() {
     DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);
     shapeMainWindow(window);
     return true;
-}
-
-void addTrayIcon() {
-    NOTIFYICONDATAW& icon = app.trayIcon;
-    icon = NOTIFYICONDATAW{};
-    icon.cbSize = sizeof icon;
-    icon.hWnd = app.mainWindow;
-    icon.uID = 1;
-    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    icon.uCallbackMessage = WM_TRAY_NOTIFY;
-    icon.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wcsncpy(icon.szTip, L"Clipvane • Ctrl+Shift+S — область", std::size(icon.szTip) - 1);
-    Shell_NotifyIconW(NIM_ADD, &icon);
 }
 
 void registerHotKeys() {

@@ -201,6 +201,13 @@ TEST_F(MainWindowTest, TheOutlineFollowsEachDpiChangeAndTheTabsStayClickable) {
     }
 }
 
+TEST_F(MainWindowTest, TheTrayIconComesBackWhenTheShellRestarts) {
+    Shell_NotifyIconW(NIM_DELETE, &app.trayIcon);  // what a restarting shell forgets
+    ASSERT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
+    SendMessageW(app.mainWindow, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
+}
+
 // The tray menu is modal; a timer on this thread reads it while it is open
 // and closes it again.
 std::vector<std::wstring> trayMenuItems;
