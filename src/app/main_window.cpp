@@ -55,10 +55,7 @@ void selectPage(HWND window, int page) {
 }
 
 void quit(HWND window) {
-    // A worker that could not report back would otherwise refuse the exit
-    // for ever.
-    collectUndeliveredResult();
-    if (app.busy) {
+    if (requestInFlight()) {
         setStatus(L"Дождитесь завершения запроса");
         ShowWindow(window, SW_SHOW);
         return;
@@ -85,10 +82,10 @@ void onCommand(HWND window, int id) {
         openAccountPage();
         break;
     case ID_LINK:
-        if (!app.busy) linkDevice();
+        linkDevice();
         break;
     case ID_UNLINK:
-        if (!app.busy) unlinkDevice();
+        unlinkDevice();
         break;
     case ID_TRAY_OPEN:
         showMainWindow(window);
@@ -117,8 +114,7 @@ void onAnimationTick(HWND window) {
 }
 
 void onAutoRefreshTick() {
-    collectUndeliveredResult();
-    if (!app.busy) refresh();
+    if (!requestInFlight()) refresh();
 }
 
 void onTimer(HWND window, UINT_PTR timer) {

@@ -6,6 +6,7 @@
 #include "capture/overlay_win.h"
 #include "capture/screen_copy_win.h"
 #include "editor/editor_state.h"
+#include "site/request_runner.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void reportFailure() {
 }  // namespace
 
 void startCapture(bool region) {
-    if (app.busy || app.overlayWindow || capturing) return;
+    if (requestInFlight() || app.overlayWindow || capturing) return;
     if (editorState.editorWindow) {
         raiseEditor();
         return;

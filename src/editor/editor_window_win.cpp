@@ -6,6 +6,7 @@
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
 #include "editor/shown_picture_win.h"
+#include "site/request_runner.h"
 #include "storage/capture_history.h"
 
 namespace {
@@ -31,7 +32,7 @@ void onDestroy() {
 }
 
 void onClose(HWND window) {
-    if (app.busy) {
+    if (requestInFlight()) {
         setStatus(L"Дождитесь завершения загрузки");
         return;
     }

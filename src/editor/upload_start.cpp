@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/controls.h"
 #include "editor/export.h"
+#include "site/request_runner.h"
 #include "site/shot_upload.h"
 #include "site/site_operations.h"
 
@@ -21,7 +22,7 @@ void showLinkingPage() {
 }  // namespace
 
 void uploadImage() {
-    if (app.busy) return;
+    if (requestInFlight()) return;
     if (app.token.empty()) {
         showLinkingPage();
         return;

@@ -20,7 +20,7 @@ void refresh() {
 }
 
 void linkDevice() {
-    if (app.busy) return;
+    if (requestInFlight()) return;
     std::string address = toUtf8(withoutTrailingSlashes(readWindowText(app.siteAddressEdit)));
     std::string code = toUtf8(readWindowText(app.linkCodeEdit));
     runAsync([address, code] { return linkWork(httpRequestUtf8, address, code); },
@@ -28,7 +28,7 @@ void linkDevice() {
 }
 
 void unlinkDevice() {
-    if (app.busy) return;
+    if (requestInFlight()) return;
     forgetLink(appSiteHost());
 }
 

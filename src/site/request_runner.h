@@ -26,10 +26,13 @@ void onRequestDone(LPARAM lParam);
 
 // A worker whose result could not be handed to the main window leaves it
 // here; this ends that request ("Не удалось выполнить запрос") so that busy
-// does not stay set. runAsync calls it first; the main window may call it
-// on its refresh tick and before refusing to exit. Returns whether a
-// request was ended.
+// does not stay set. Returns whether a request was ended.
 bool collectUndeliveredResult();
+
+// Whether a request is still running, once a result that could not be
+// posted has been collected. Every guard asks this rather than reading busy,
+// or a lost post would block it until something else collects the result.
+bool requestInFlight();
 
 // How the worker hands its result to the main window and how a worker
 // thread starts. Empty functions restore the real ones (posting

@@ -98,9 +98,13 @@ bool collectUndeliveredResult() {
     return true;
 }
 
-void runAsync(RequestWork work, RequestDone done) {
+bool requestInFlight() {
     collectUndeliveredResult();
-    if (app.busy) {
+    return app.busy;
+}
+
+void runAsync(RequestWork work, RequestDone done) {
+    if (requestInFlight()) {
         setStatus(L"Дождитесь завершения текущего запроса");
         return;
     }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,6 +18,10 @@
 #include "app/control_layout.h"
 #include "app/controls.h"
 #include "app/win_handles.h"
+#include "capture/capture.h"
+#include "editor/editor_state.h"
+#include "editor/upload_start.h"
+#include "site/request_runner.h"
 #include "storage/text.h"
 #include "support/win_process.h"
 
@@ -206,6 +211,37 @@ TEST_F(MainWindowTest, TheTrayIconComesBackWhenTheShellRestarts) {
     ASSERT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
     SendMessageW(app.mainWindow, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
+}
+
+// A worker whose result could not be posted leaves busy set; each guard
+// collects that result first instead of refusing until the next refresh tick.
+TEST_F(MainWindowTest, EveryGuardCollectsAResultThatCouldNotBePosted) {
+    openEditor(nullptr);  // so that the capture guard answers without capturing
+    struct Case {
+        std::function<void()> action;
+        const wchar_t* status;
+    };
+    const Case cases[] = {
+        {[] { command(ID_LINK); }, L"Укажите HTTPS-адрес сайта без пути"},  // page 0: no address typed
+        {[] { command(ID_UNLINK); }, L"Приложение отвязано"},
+        {uploadImage, L"Сначала привяжите профиль на пятой вкладке"},
+        {[] { startCapture(true); }, L"Закройте редактор, чтобы сделать новый снимок"},
+        {[] { SendMessageW(editorState.editorWindow, WM_CLOSE, 0, 0); }, L"Не удалось выполнить запрос"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(toUtf8(c.status));
+        setRequestRunnerSeams([](RequestResult*) { return false; }, nullptr);
+        runAsync([] { return nlohmann::json(1); }, [](const nlohmann::json&) {});
+        app.workerThread.join();  // the result is parked and busy stays set
+        setRequestRunnerSeams(nullptr, nullptr);
+        c.action();
+        EXPECT_TRUE(waitFor([] {
+            pumpMessages();
+            return !app.busy;
+        }));
+        EXPECT_EQ(app.statusLine, c.status);
+    }
+    EXPECT_EQ(editorState.editorWindow, nullptr);
 }
 
 // The tray menu is modal; a timer on this thread reads it while it is open
