@@ -112,6 +112,10 @@ void openEditor(std::unique_ptr<Gdiplus::Bitmap> image) {
     editorState.editorWindow = window;
     if (!window) {
         editorState.baseImage.reset();  // nobody would ever release it
+        // The capture hid the main window, and no editor will show it again.
+        ShowWindow(app.mainWindow, SW_SHOW);
+        SetForegroundWindow(app.mainWindow);
+        setStatus(L"Не удалось открыть редактор. Сделайте снимок ещё раз");
         return;
     }
     ShowWindow(window, SW_SHOW);

@@ -9,6 +9,8 @@
 #include "app/command_ids.h"
 #include "app/startup.h"
 #include "app/win_handles.h"
+#include "capture/capture.h"
+#include "editor/editor_state.h"
 #include "storage/settings.h"
 #include "storage/text.h"
 #include "support/shell_session_win.h"
@@ -72,6 +74,15 @@ TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
     EXPECT_EQ(app.statusLine, L"Часть горячих клавиш занята. Используйте кнопки");
     // Ctrl+Shift+S is ours now, so nobody else can have it.
     EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S'));
+}
+
+TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
+    ASSERT_TRUE(startTestShell());
+    ASSERT_TRUE(UnregisterClassW(L"ClipvaneEditor", GetModuleHandleW(nullptr)));  // the next start registers it
+    startCapture(false);
+    EXPECT_EQ(editorState.editorWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+    EXPECT_EQ(app.statusLine, L"Не удалось открыть редактор. Сделайте снимок ещё раз");
 }
 
 TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {
