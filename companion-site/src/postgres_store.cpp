@@ -50,6 +50,8 @@ CREATE TABLE attempt_windows (
 constexpr const char* kSchemaSteps[] = {kSchemaVersion1};
 static_assert(std::size(kSchemaSteps) == kSchemaVersion);
 
+constexpr char kEndSessions[] = "DELETE FROM sessions WHERE user_id = $1 AND hash <> $2";
+
 // Instances that start together on an empty database take turns.
 constexpr char kSchemaLock[] = "SELECT pg_advisory_xact_lock(7347012)";
 
@@ -307,6 +309,20 @@ std::optional<Session> PostgresStore::session(const std::string& sessionHash, st
 
 void PostgresStore::deleteSession(const std::string& sessionHash) {
     pool_.lease()->run("DELETE FROM sessions WHERE hash = $1", sessionHash);
+}
+
+void PostgresStore::endSessions(std::int64_t userId, const std::string& keptSession) {
+    pool_.lease()->run(kEndSessions, userId, keptSession);
+}
+
+void PostgresStore::setPassword(std::int64_t userId, const std::string& salt, const std::string& hash,
+                                int iterations, const std::string& keptSession) {
+    auto connection = pool_.lease();
+    PgTransaction transaction(*connection);
+    connection->run("UPDATE users SET salt = $1, password = $2, iterations = $3 WHERE id = $4", Bytes{salt},
+                    Bytes{hash}, iterations, userId);
+    connection->run(kEndSessions, userId, keptSession);
+    transaction.commit();
 }
 
 void PostgresStore::forgetExpired(std::int64_t now) {

@@ -43,6 +43,9 @@ public:
                     std::int64_t expiresAt) override;
     std::optional<Session> session(const std::string& sessionHash, std::int64_t now) override;
     void deleteSession(const std::string& sessionHash) override;
+    void endSessions(std::int64_t userId, const std::string& keptSession) override;
+    void setPassword(std::int64_t userId, const std::string& salt, const std::string& hash, int iterations,
+                     const std::string& keptSession) override;
 
     void forgetExpired(std::int64_t now) override;
     // In the database, so every instance counts the same attempts.

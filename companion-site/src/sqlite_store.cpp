@@ -41,6 +41,8 @@ CREATE TABLE IF NOT EXISTS sessions (
 constexpr const char* kSchemaSteps[] = {kSchemaVersion1};
 static_assert(std::size(kSchemaSteps) == kSchemaVersion);
 
+constexpr char kEndSessions[] = "DELETE FROM sessions WHERE user_id = ? AND hash <> ?";
+
 // Resets a statement when its use ends, so no read stays open.
 class ResetOnExit {
 public:
@@ -317,6 +319,22 @@ std::optional<Session> SqliteStore::session(const std::string& sessionHash, std:
 void SqliteStore::deleteSession(const std::string& sessionHash) {
     std::lock_guard lock(mutex_);
     query("DELETE FROM sessions WHERE hash = ?", [&](Statement& s) { s.bind(1, sessionHash).run(); });
+}
+
+void SqliteStore::endSessions(std::int64_t userId, const std::string& keptSession) {
+    std::lock_guard lock(mutex_);
+    query(kEndSessions, [&](Statement& s) { s.bind(1, userId).bind(2, keptSession).run(); });
+}
+
+void SqliteStore::setPassword(std::int64_t userId, const std::string& salt, const std::string& hash, int iterations,
+                              const std::string& keptSession) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(connection_);
+    query("UPDATE users SET salt = ?, password = ?, iterations = ? WHERE id = ?", [&](Statement& s) {
+        s.bindBlob(1, salt).bindBlob(2, hash).bind(3, std::int64_t{iterations}).bind(4, userId).run();
+    });
+    query(kEndSessions, [&](Statement& s) { s.bind(1, userId).bind(2, keptSession).run(); });
+    transaction.commit();
 }
 
 void SqliteStore::forgetExpired(std::int64_t now) {

@@ -104,6 +104,13 @@ public:
                             std::int64_t expiresAt) = 0;
     virtual std::optional<Session> session(const std::string& sessionHash, std::int64_t now) = 0;
     virtual void deleteSession(const std::string& sessionHash) = 0;
+    // Ends every session of the user but `keptSession` (a session's hash;
+    // empty ends them all).
+    virtual void endSessions(std::int64_t userId, const std::string& keptSession) = 0;
+    // A new password hash, and every session of the user but `keptSession`
+    // ended, in one step.
+    virtual void setPassword(std::int64_t userId, const std::string& salt, const std::string& hash, int iterations,
+                             const std::string& keptSession) = 0;
 
     // Drops expired link codes and sessions.
     virtual void forgetExpired(std::int64_t now) = 0;
