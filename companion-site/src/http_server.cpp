@@ -31,6 +31,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "access_log.h"
 #include "connection_limits.h"
 #include "http_rules.h"
 #include "messages.h"
@@ -90,18 +91,19 @@ bool isParseError(const ErrorCode& error) {
            error != http::error::end_of_stream && error != http::error::partial_message;
 }
 
-// One line per request on standard error, one write per line so lines of
-// parallel requests never interleave.
-void logRequest(const SiteRequest& request, int status, SteadyClock::time_point start) {
-    const double milliseconds = std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
-    char line[512];
-    const int length = std::snprintf(line, sizeof line, "%s %s %d %.1f ms\n",
-                                     pathForLog(request.method.empty() ? "-" : request.method).c_str(),
-                                     pathForLog(request.path.empty() ? "-" : request.path).c_str(), status, milliseconds);
-    if (length > 0) {
-        const ssize_t written = ::write(STDERR_FILENO, line, std::min<std::size_t>(length, sizeof line - 1));
-        static_cast<void>(written);
-    }
+// One write per line, so lines of parallel requests never interleave.
+void writeLog(const std::string& line) {
+    const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+    static_cast<void>(written);
+}
+
+// The peer's address as people write it: an IPv4 client on a dual-stack
+// socket without its "::ffff:".
+std::string addressOf(const tcp::endpoint& peer) {
+    const auto address = peer.address();
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
+    return address.to_string();
 }
 
 class ClientConnection;
@@ -122,10 +124,11 @@ struct Shared {
 // runs on the workers and comes back to the strand with its result.
 class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
 public:
-    ClientConnection(Shared& shared, tcp::socket socket, std::string client)
-        : shared_(shared), stream_(std::move(socket), shared.tls), client_(std::move(client)) {}
+    ClientConnection(Shared& shared, tcp::socket socket, std::string address, std::string client)
+        : shared_(shared), stream_(std::move(socket), shared.tls), address_(std::move(address)), client_(std::move(client)) {}
 
     ~ClientConnection() {
+        if (status_ != 0) finish(shot_ ? moved_ : 0);  // an answer cut short
         shared_.limits.release(client_);
         shared_.trimDue = true;
         std::lock_guard lock(shared_.mutex);
@@ -155,7 +158,8 @@ public:
 private:
     Shared& shared_;
     beast::ssl_stream<beast::tcp_stream> stream_;
-    const std::string client_;
+    const std::string address_;
+    const std::string client_;  // the key its connections are counted under
     beast::flat_buffer buffer_{kReadBufferBytes};
     std::optional<http::request_parser<http::buffer_body>> parser_;
     SiteRequest request_;
@@ -167,11 +171,13 @@ private:
     std::size_t bodyLimit_ = 0;
     std::uint64_t moved_ = 0;  // body bytes in or out so far
     SteadyClock::time_point requestStart_, transferStart_;
+    std::int64_t startedAt_ = 0;  // the request's start, for the log
+    std::uint64_t answerBytes_ = 0;
     std::unique_ptr<char[]> piece_;
     std::optional<http::response<http::empty_body>> headOnly_;
     std::optional<http::response<http::string_body>> whole_;
     std::shared_ptr<ShotReader> shot_;
-    int status_ = 0;
+    int status_ = 0;  // of the answer under way; 0 when none is
     std::uint64_t drainLeft_ = 0;
 
     beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
@@ -224,6 +230,7 @@ private:
 
     void onHeader(ErrorCode error) {
         requestStart_ = SteadyClock::now();
+        startedAt_ = systemClock();
         if (error == http::error::header_limit || error == http::error::buffer_overflow) return refuse(431);
         if (isParseError(error)) return refuse(400);
         if (error) return;  // gone, or too slow
@@ -336,6 +343,7 @@ private:
         if (close || shared_.stopping) keepAlive_ = false;
         status_ = response.status;
         const std::uint64_t length = response.shot ? response.shot->size() : response.body.size();
+        answerBytes_ = head_ ? 0 : length;
         transferStart_ = SteadyClock::now();
         moved_ = 0;
         const auto written = [self = shared_from_this()](ErrorCode error, std::size_t) {
@@ -379,8 +387,15 @@ private:
             });
     }
 
+    // The request's log line.
+    void finish(std::uint64_t bytesOut) {
+        const double seconds = std::chrono::duration<double>(SteadyClock::now() - requestStart_).count();
+        writeLog(accessLogLine({address_, startedAt_, request_.method, request_.path, version_, status_, bytesOut, seconds}));
+        status_ = 0;
+    }
+
     void answered() {
-        logRequest(request_, status_, requestStart_);
+        finish(answerBytes_);
         shot_.reset();
         headOnly_.reset();
         whole_.reset();
@@ -456,10 +471,11 @@ private:
         ErrorCode error;
         const auto peer = socket.remote_endpoint(error);
         if (error) return;
-        std::string client = clientKey(peer.address().to_string());
+        std::string address = addressOf(peer);
+        std::string client = clientKey(address);
         if (!shared_.limits.admit(client)) return;
         socket.set_option(tcp::no_delay(true), error);
-        std::make_shared<ClientConnection>(shared_, std::move(socket), std::move(client))->start();
+        std::make_shared<ClientConnection>(shared_, std::move(socket), std::move(address), std::move(client))->start();
     }
 };
 

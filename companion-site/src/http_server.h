@@ -1,7 +1,7 @@
 #pragma once
 // The HTTPS server around a Site: TLS, event-driven connections with
 // deadlines and caps, a small pool of threads for the site's work, the
-// request log and a stop on SIGTERM within five seconds.
+// access log and a stop on SIGTERM within five seconds.
 
 #include <filesystem>
 #include <iosfwd>

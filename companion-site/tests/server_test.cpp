@@ -250,19 +250,22 @@ TEST_F(ServerTest, OneLogLinePerRequestWithoutSecrets) {
     client->Get("/api/me", bearer(aliceToken));
     client->Get("/api/me", bearer("nonsense"));
     client->Post("/account/sign-in", "user=alice&password=very-secret-password", "application/x-www-form-urlencoded");
+    client->Get("/healthz");
     EXPECT_EQ(server.stop(), 0);
     const std::string log = server.log();
     EXPECT_EQ(log.find(aliceToken), std::string::npos);
     EXPECT_EQ(log.find("very-secret-password"), std::string::npos);
-    const std::regex line("(GET|POST) (/[a-z/-]*) ([0-9]{3}) [0-9]+\\.[0-9] ms");
+    const std::regex line("127\\.0\\.0\\.1 - - \\[[0-9]{2}/[A-Z][a-z]{2}/[0-9]{4}(:[0-9]{2}){3} \\+0000\\] "
+                          "\"(GET|POST) /[a-z/-]* HTTP/1\\.1\" [0-9]{3} [0-9]+ [0-9]+\\.[0-9]{3}");
     int lines = 0;
     std::istringstream in(log);
     for (std::string text; std::getline(in, text);) {
         if (std::regex_match(text, line)) ++lines;
     }
-    EXPECT_EQ(lines, 4) << log;
-    EXPECT_NE(log.find("GET /api/me 401 "), std::string::npos);
-    EXPECT_NE(log.find("POST /account/sign-in 403 "), std::string::npos);
+    EXPECT_EQ(lines, 5) << log;
+    EXPECT_NE(log.find("\"GET /api/me HTTP/1.1\" 401 "), std::string::npos);
+    EXPECT_NE(log.find("\"POST /account/sign-in HTTP/1.1\" 403 "), std::string::npos);
+    EXPECT_NE(log.find("\"GET /healthz HTTP/1.1\" 200 3 "), std::string::npos);
 }
 
 TEST_F(ServerTest, CommandLineMistakesAreReported) {

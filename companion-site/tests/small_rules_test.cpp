@@ -1,8 +1,9 @@
 // Day arithmetic, attempt windows, sign-in waits, connection caps, forms,
-// cookies, command lines and log paths.
+// cookies, command lines and log lines.
 
 #include <gtest/gtest.h>
 
+#include "access_log.h"
 #include "command_line.h"
 #include "connection_limits.h"
 #include "forms.h"
@@ -140,6 +141,13 @@ TEST(RequestLog, PathsAreSafeAndShotLinksCut) {
     EXPECT_EQ(site::pathForLog("/a\nGET /fake 200"), "/a\\x0aGET /fake 200");
     EXPECT_EQ(site::pathForLog("/\"q\\"), "/\\x22q\\x5c");
     EXPECT_LT(site::pathForLog("/" + std::string(5000, 'a')).size(), 200u);
+}
+
+TEST(RequestLog, LinesInTheCommonFormatWithTheTimeTaken) {
+    EXPECT_EQ(site::accessLogLine({"192.0.2.10", 1767225600 + 3661, "GET", "/s/0123456789abcdef", 11, 200, 1234, 0.0126}),
+              "192.0.2.10 - - [01/Jan/2026:01:01:01 +0000] \"GET /s/012345… HTTP/1.1\" 200 1234 0.013\n");
+    EXPECT_EQ(site::accessLogLine({"", 0, "", "", 10, 400, 0, 0}),
+              "- - - [01/Jan/1970:00:00:00 +0000] \"- - HTTP/1.0\" 400 0 0.000\n");
 }
 
 }  // namespace
