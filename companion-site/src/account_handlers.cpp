@@ -76,6 +76,7 @@ SiteResponse Site::newLinkCode(const SiteRequest& request) {
     std::map<std::string, std::string> fields;
     const auto session = formSession(request, fields);
     if (!session) return staleForm();
+    counters_.linkCodesIssued.add();
     return overview(*session, formatLinkCode(issueLinkCode(store_, session->user.id, clock_())));
 }
 
@@ -95,25 +96,38 @@ SiteResponse Site::overview(const Session& session, const std::string& linkCode)
     return htmlResponse(200, renderAccountPage(view));
 }
 
+// The same limits wherever a password is typed: so many tries per address
+// a minute, the account's own wait after failures, and the same check.
+Site::Guess Site::tryPassword(const SiteRequest& request, const std::string& userName, const std::string& password) {
+    const std::int64_t now = clock_();
+    if (!signInAttempts_->allow(request.remoteAddress, now)) {
+        counters_.throttledByAddress.add();
+        return Guess{std::nullopt, 429, messages::kTooManyAttempts};
+    }
+    if (const std::int64_t wait = signInFailures_->waitFor(userName, now); wait > 0) {
+        counters_.throttledByAccount.add();
+        return Guess{std::nullopt, 429, throttledSentence(wait)};
+    }
+    auto user = checkPassword(store_, userName, password, passwordIterations_);
+    if (!user) {
+        counters_.wrongPasswords.add();
+        signInFailures_->failed(userName, now);
+        return Guess{std::nullopt, 401, messages::kWrongPassword};
+    }
+    signInFailures_->succeeded(userName);
+    return Guess{std::move(user), 0, ""};
+}
+
 SiteResponse Site::signIn(const SiteRequest& request) {
     const auto fields = parseForm(request.body);
     const std::string userName = field(fields, "user");
     const std::string formToken = cookieOf(request, kSignInCookie);
     if (formToken.empty() || !constantTimeEqual(field(fields, "form"), formToken)) return staleForm();
-    const std::int64_t now = clock_();
-    if (!signInAttempts_->allow(request.remoteAddress, now))
-        return signInPage(request, 429, messages::kTooManyAttempts, userName);
-    if (const std::int64_t wait = signInFailures_->waitFor(userName, now); wait > 0)
-        return signInPage(request, 429, throttledSentence(wait), userName);
-    const auto user = checkPassword(store_, userName, field(fields, "password"), passwordIterations_);
-    if (!user) {
-        signInFailures_->failed(userName, now);
-        return signInPage(request, 401, messages::kWrongPassword, userName);
-    }
-    signInFailures_->succeeded(userName);
+    const Guess guess = tryPassword(request, userName, field(fields, "password"));
+    if (!guess.user) return signInPage(request, guess.status, guess.sentence, userName);
 
     const std::string secret = newSecret();
-    store_.addSession(sha256Hex(secret), user->id, newSecret(), now + kSessionLifetimeSeconds);
+    store_.addSession(sha256Hex(secret), guess.user->id, newSecret(), clock_() + kSessionLifetimeSeconds);
     return redirect("/account")
         .with("Set-Cookie", cookieHeader(kSessionCookie, secret, kSessionLifetimeSeconds))
         .with("Set-Cookie", cookieHeader(kSignInCookie, "", 0));

@@ -54,6 +54,7 @@ SiteResponse Site::redeemLinkCode(const SiteRequest& request) {
     if (!code) return jsonError(400, messages::kBadLinkCode);
     const std::string token = newSecret();
     if (!store_.redeemLinkCode(sha256Hex(*code), sha256Hex(token), now)) return jsonError(400, messages::kBadLinkCode);
+    counters_.linkCodesRedeemed.add();
     return jsonResponse(200, dumpJson({{"token", token}}));
 }
 

@@ -22,6 +22,7 @@ constexpr char kUsage[] = R"(usage:
   clipvane-site serve --data DIR --cert FILE --key FILE [--listen HOST:PORT] [--public-url URL]
                       [--threads N] [--sweep-seconds N] [--max-connections N]
                       [--max-connections-per-client N] [--database URL [--database-connections N]]
+                      [--metrics-listen HOST:PORT]
   clipvane-site user add NAME [--pro] [--password-file FILE|-] (--data DIR | --database URL)
   clipvane-site news add TITLE BODY (--data DIR | --database URL)
   clipvane-site code NAME (--data DIR | --database URL)
@@ -77,6 +78,10 @@ int serveCommand(const CommandLine& line, std::ostream& out, std::ostream& err) 
     options.store = storeLocation(line);
     options.certificate = requireOption(line, "cert");
     options.key = requireOption(line, "key");
+    if (!line.option("metrics-listen").empty()) {
+        options.metricsListen = parseListenAddress(line.option("metrics-listen"));
+        if (!options.metricsListen) throw std::runtime_error("--metrics-listen takes HOST:PORT");
+    }
     options.publicUrl = line.option("public-url");
     if (!options.publicUrl.empty() && !isPublicUrl(options.publicUrl))
         throw std::runtime_error("--public-url takes an https origin such as https://localhost:8443");
@@ -175,7 +180,7 @@ int runCommand(const std::vector<std::string>& arguments, std::istream& in, std:
         const CommandLine line = parseCommandLine(
             arguments,
             {"data", "cert", "key", "listen", "public-url", "threads", "sweep-seconds", "max-connections",
-             "max-connections-per-client", "password-file", "database", "database-connections"},
+             "max-connections-per-client", "metrics-listen", "password-file", "database", "database-connections"},
             {"pro", "help"});
         if (line.words.empty() || line.flag("help")) {
             (line.flag("help") ? out : err) << kUsage;

@@ -36,6 +36,7 @@
 #include "http_rules.h"
 #include "messages.h"
 #include "quota.h"
+#include "request_metrics.h"
 #include "shot_upload.h"
 #include "site.h"
 
@@ -118,6 +119,7 @@ struct Shared {
     std::atomic<bool> trimDue{false};
     std::mutex mutex;
     std::unordered_map<ClientConnection*, std::weak_ptr<ClientConnection>> open;
+    RequestMetrics requests{Site::routeNames(), Site::kUploadRoute};
 };
 
 // One client connection. Every step runs on its strand; the site's work
@@ -172,6 +174,7 @@ private:
     std::uint64_t moved_ = 0;  // body bytes in or out so far
     SteadyClock::time_point requestStart_, transferStart_;
     std::int64_t startedAt_ = 0;  // the request's start, for the log
+    std::uint64_t received_ = 0;  // body bytes of the request
     std::uint64_t answerBytes_ = 0;
     std::unique_ptr<char[]> piece_;
     std::optional<http::response<http::empty_body>> headOnly_;
@@ -207,6 +210,7 @@ private:
         parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         request_ = SiteRequest{};
         head_ = false;
+        received_ = 0;
         if (requests_++ == 0) return readHeader();  // the deadline set before the handshake still runs
         if (buffer_.size() > 0) {
             lowest().expires_after(kHeaderTime);
@@ -291,6 +295,7 @@ private:
         if (error) return;
         const std::size_t got = kPieceBytes - parser_->get().body().size;
         moved_ += got;
+        received_ += got;
         if (moved_ > bodyLimit_) {
             // The rest stays unread, so the connection cannot carry on.
             request_.bodyTooLarge = true;
@@ -387,10 +392,11 @@ private:
             });
     }
 
-    // The request's log line.
+    // The request's log line and figures.
     void finish(std::uint64_t bytesOut) {
         const double seconds = std::chrono::duration<double>(SteadyClock::now() - requestStart_).count();
         writeLog(accessLogLine({address_, startedAt_, request_.method, request_.path, version_, status_, bytesOut, seconds}));
+        shared_.requests.record(Site::routeOf(request_), status_, seconds, received_, bytesOut);
         status_ = 0;
     }
 
@@ -432,12 +438,14 @@ private:
     }
 };
 
-// Accepts connections and refuses, by closing them at once, those past a
-// cap: cheap, so a flood of connections costs the server little.
+// Accepts connections and hands each to `admit`, which may close it at
+// once: cheap, so a flood of connections costs the server little.
 class Listener {
 public:
-    Listener(asio::io_context& io, tcp::acceptor& acceptor, Shared& shared)
-        : io_(io), acceptor_(acceptor), shared_(shared), pause_(io) {}
+    using Admit = std::function<void(tcp::socket)>;
+
+    Listener(asio::io_context& io, tcp::acceptor& acceptor, Admit admit)
+        : io_(io), acceptor_(acceptor), admit_(std::move(admit)), pause_(io) {}
 
     void accept() {
         acceptor_.async_accept(asio::make_strand(io_), [this](ErrorCode error, tcp::socket socket) {
@@ -450,7 +458,7 @@ public:
                 });
                 return;
             }
-            admit(std::move(socket));
+            admit_(std::move(socket));
             accept();
         });
     }
@@ -464,20 +472,97 @@ public:
 private:
     asio::io_context& io_;
     tcp::acceptor& acceptor_;
-    Shared& shared_;
+    Admit admit_;
     asio::steady_timer pause_;
+};
 
-    void admit(tcp::socket socket) {
-        ErrorCode error;
-        const auto peer = socket.remote_endpoint(error);
-        if (error) return;
-        std::string address = addressOf(peer);
-        std::string client = clientKey(address);
-        if (!shared_.limits.admit(client)) return;
-        socket.set_option(tcp::no_delay(true), error);
-        std::make_shared<ClientConnection>(shared_, std::move(socket), std::move(address), std::move(client))->start();
+// A client connection, unless its address or the server is at its cap.
+void admitClient(Shared& shared, tcp::socket socket) {
+    ErrorCode error;
+    const auto peer = socket.remote_endpoint(error);
+    if (error) return;
+    std::string address = addressOf(peer);
+    std::string client = clientKey(address);
+    if (!shared.limits.admit(client)) return;
+    socket.set_option(tcp::no_delay(true), error);
+    std::make_shared<ClientConnection>(shared, std::move(socket), std::move(address), std::move(client))->start();
+}
+
+// The metrics page: what the server and the site count, and the open
+// connections, read on a worker since the site's figures may ask the store.
+std::string metricsText(Shared& shared) {
+    MetricsPage page;
+    shared.requests.write(page);
+    page.family("clipvane_open_connections", "gauge", "Client connections open now.");
+    page.sample("clipvane_open_connections", {}, static_cast<double>(shared.limits.open()));
+    shared.site.writeMetrics(page);
+    return page.text();
+}
+
+// One plain-HTTP request for the metrics page per connection, then close.
+class MetricsConnection : public std::enable_shared_from_this<MetricsConnection> {
+public:
+    MetricsConnection(Shared& shared, tcp::socket socket, std::shared_ptr<std::atomic<int>> open)
+        : shared_(shared), stream_(std::move(socket)), open_(std::move(open)) {}
+    ~MetricsConnection() { --*open_; }
+
+    void start() {
+        parser_.header_limit(kMaxHeaderBytes);
+        stream_.expires_after(kHeaderTime);
+        http::async_read(stream_, buffer_, parser_, [self = shared_from_this()](ErrorCode error, std::size_t) {
+            if (!error) self->onRequest();
+        });
+    }
+
+private:
+    Shared& shared_;
+    beast::tcp_stream stream_;
+    std::shared_ptr<std::atomic<int>> open_;
+    beast::flat_buffer buffer_;
+    http::request_parser<http::empty_body> parser_;
+    http::response<http::string_body> response_;
+
+    void onRequest() {
+        const auto& request = parser_.get();
+        const std::string_view target = request.target();
+        if (request.method() != http::verb::get) return send(http::status::method_not_allowed, "GET only\n");
+        if (target.substr(0, target.find('?')) != "/metrics") return send(http::status::not_found, "not found\n");
+        asio::post(*shared_.workers, [self = shared_from_this()] {
+            std::string text = metricsText(self->shared_);
+            asio::post(self->stream_.get_executor(), [self, text = std::move(text)]() mutable {
+                self->send(http::status::ok, std::move(text));
+            });
+        });
+    }
+
+    void send(http::status status, std::string body) {
+        response_.result(status);
+        response_.version(11);
+        response_.set(http::field::content_type, status == http::status::ok
+                                                     ? "text/plain; version=0.0.4; charset=utf-8"
+                                                     : "text/plain; charset=utf-8");
+        response_.body() = std::move(body);
+        response_.prepare_payload();
+        response_.keep_alive(false);
+        stream_.expires_after(kHeaderTime);
+        http::async_write(stream_, response_, [self = shared_from_this()](ErrorCode, std::size_t) {
+            ErrorCode ignored;
+            self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        });
     }
 };
+
+// A connection to the metrics page, a few at a time.
+Listener::Admit metricsAdmission(Shared& shared) {
+    constexpr int kMaxOpen = 16;
+    return [&shared, open = std::make_shared<std::atomic<int>>(0)](tcp::socket socket) {
+        if (++*open > kMaxOpen) {
+            --*open;
+            return;
+        }
+        std::make_shared<MetricsConnection>(shared, std::move(socket), open)->start();
+    };
+}
 
 // The sweep of expired things, and giving memory back after a burst.
 class Housekeeping {
@@ -594,6 +679,16 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
         return 1;
     }
     const std::string localUrl = "https://" + shownHost(options.listen.host) + ":" + std::to_string(endpoint->port());
+    tcp::acceptor metricsAcceptor(io);
+    if (options.metricsListen) {
+        const auto metricsEndpoint = listenOn(io, metricsAcceptor, *options.metricsListen);
+        if (!metricsEndpoint) {
+            err << "cannot listen for metrics on " << options.metricsListen->host << ':' << options.metricsListen->port << '\n';
+            return 1;
+        }
+        out << "metrics on http://" << shownHost(options.metricsListen->host) << ':' << metricsEndpoint->port()
+            << "/metrics" << std::endl;
+    }
     Site site(*store, *files, systemClock, options.publicUrl.empty() ? localUrl : options.publicUrl);
     site.sweep();
     Shared shared{site, tls, ConnectionLimits(maxConnections, static_cast<std::size_t>(options.maxConnectionsPerClient)),
@@ -602,7 +697,8 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     // Declared after `shared` and `io`: whatever still holds a connection
     // is gone before what the connection uses.
     {
-        Listener listener(io, acceptor, shared);
+        Listener listener(io, acceptor, [&shared](tcp::socket socket) { admitClient(shared, std::move(socket)); });
+        Listener metricsListener(io, metricsAcceptor, metricsAdmission(shared));
         Housekeeping housekeeping(io, shared, options.sweepSeconds);
         asio::steady_timer stopCheck(io);
         SteadyClock::time_point stopBy;
@@ -616,6 +712,7 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
             if (error) return;
             shared.stopping = true;
             listener.stop();
+            metricsListener.stop();
             housekeeping.stop();
             std::vector<std::shared_ptr<ClientConnection>> open;
             {
@@ -629,6 +726,7 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
             asio::post(io, waitForConnections);
         });
         listener.accept();
+        if (options.metricsListen) metricsListener.accept();
         out << "listening on " << localUrl << std::endl;
         std::thread second([&] { runLogged(io); });
         runLogged(io);

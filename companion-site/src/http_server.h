@@ -1,10 +1,11 @@
 #pragma once
 // The HTTPS server around a Site: TLS, event-driven connections with
 // deadlines and caps, a small pool of threads for the site's work, the
-// access log and a stop on SIGTERM within five seconds.
+// access log, the metrics page and a stop on SIGTERM within five seconds.
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "command_line.h"
@@ -23,10 +24,13 @@ struct ServeOptions {
     int sweepSeconds = 60;
     int maxConnections = 10000;
     int maxConnectionsPerClient = 64;
+    // Where the plain-HTTP metrics page listens; nowhere when not set.
+    std::optional<ListenAddress> metricsListen;
 };
 
-// Runs until SIGTERM or SIGINT; prints "listening on https://..." once the
-// port is open. Gives the process exit code.
+// Runs until SIGTERM or SIGINT; prints "metrics on http://..." when asked
+// for, then "listening on https://..." once the ports are open. Gives the
+// process exit code.
 int serve(const ServeOptions& options, std::ostream& out, std::ostream& err);
 
 // The folder layout of the data directory.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <vector>
 
 #include "html.h"
 #include "messages.h"
@@ -58,20 +59,35 @@ std::int64_t systemClock() {
 }
 
 const Site::Route Site::kRoutes[] = {
-    {"/api/link/redeem", "POST", Body::Small, &Site::redeemLinkCode},
-    {"/api/notifications", "GET", Body::None, &Site::notifications},
-    {"/api/me", "GET", Body::None, &Site::profile},
-    {"/api/shots", "POST", Body::Shot, &Site::uploadShot},
-    {"/account", "GET", Body::None, &Site::accountPage},
-    {"/account/link-code", "POST", Body::Small, &Site::newLinkCode},
-    {"/account/sign-in", "POST", Body::Small, &Site::signIn},
-    {"/account/sign-out", "POST", Body::Small, &Site::signOut},
-    {"/account/shots/delete", "POST", Body::Small, &Site::deleteShot},
-    {"/account/devices/revoke", "POST", Body::Small, &Site::revokeDevice},
-    {kShotPrefix, "GET", Body::None, &Site::serveShot},
-    {"/healthz", "GET", Body::None, &Site::health},
-    {"/", "GET", Body::None, &Site::rootPage},
+    {"api_link_redeem", "/api/link/redeem", "POST", Body::Small, &Site::redeemLinkCode},
+    {"api_notifications", "/api/notifications", "GET", Body::None, &Site::notifications},
+    {"api_me", "/api/me", "GET", Body::None, &Site::profile},
+    {kUploadRoute, "/api/shots", "POST", Body::Shot, &Site::uploadShot},
+    {"account", "/account", "GET", Body::None, &Site::accountPage},
+    {"account_link_code", "/account/link-code", "POST", Body::Small, &Site::newLinkCode},
+    {"account_sign_in", "/account/sign-in", "POST", Body::Small, &Site::signIn},
+    {"account_sign_out", "/account/sign-out", "POST", Body::Small, &Site::signOut},
+    {"account_shot_delete", "/account/shots/delete", "POST", Body::Small, &Site::deleteShot},
+    {"account_device_revoke", "/account/devices/revoke", "POST", Body::Small, &Site::revokeDevice},
+    {"shot", kShotPrefix, "GET", Body::None, &Site::serveShot},
+    {"healthz", "/healthz", "GET", Body::None, &Site::health},
+    {"root", "/", "GET", Body::None, &Site::rootPage},
 };
+
+std::span<const char* const> Site::routeNames() {
+    static const std::vector<const char*> names = [] {
+        std::vector<const char*> all;
+        for (const Route& route : kRoutes) all.push_back(route.name);
+        all.push_back("other");
+        return all;
+    }();
+    return names;
+}
+
+std::size_t Site::routeOf(const SiteRequest& request) {
+    const Route* found = findRoute(request);
+    return found ? static_cast<std::size_t>(found - kRoutes) : std::size(kRoutes);
+}
 
 SiteResponse fallbackResponse(int status, const std::string& path) {
     switch (status) {

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "accounts.h"
 #include "http_types.h"
+#include "metrics.h"
 #include "shot_storage.h"
 #include "store.h"
 
@@ -35,6 +37,15 @@ SiteResponse fallbackResponse(int status, const std::string& path);
 // and the secret part of shot links cut off.
 std::string pathForLog(const std::string& path);
 
+// What the site counts for the operator: how often, never who or what.
+struct SiteCounters {
+    Counter wrongPasswords;  // at sign-in and on a password change
+    Counter throttledByAddress;
+    Counter throttledByAccount;
+    Counter linkCodesIssued;
+    Counter linkCodesRedeemed;
+};
+
 class Site {
 public:
     // `passwordIterations`: the cost of the password hashes the users have.
@@ -58,6 +69,15 @@ public:
 
     const std::string& publicUrl() const { return publicUrl_; }
 
+    // Every route's fixed name, for metrics: the index routeOf gives, and
+    // "other" last for requests no route takes.
+    static std::span<const char* const> routeNames();
+    static std::size_t routeOf(const SiteRequest& request);
+    static constexpr char kUploadRoute[] = "api_shots";
+
+    // The site's own figures, after the HTTP server's.
+    void writeMetrics(MetricsPage& page);
+
 private:
     Store& store_;
     ShotStorage& files_;
@@ -67,9 +87,11 @@ private:
     std::unique_ptr<AttemptLimiter> redeemAttempts_;
     std::unique_ptr<AttemptLimiter> signInAttempts_;
     std::unique_ptr<FailedSignIns> signInFailures_;
+    SiteCounters counters_;
 
     enum class Body { None, Small, Shot };
     struct Route {
+        const char* name;
         const char* path;  // ending in '/': every path that starts with it
         const char* method;
         Body body;
@@ -104,6 +126,12 @@ private:
     SiteResponse revokeDevice(const SiteRequest& request);
     SiteResponse signInPage(const SiteRequest& request, int status, const std::string& error,
                             const std::string& userName);
+    struct Guess {
+        std::optional<User> user;  // set: the password is right
+        int status = 0;            // else 401 or 429, with the sentence to show
+        std::string sentence;
+    };
+    Guess tryPassword(const SiteRequest& request, const std::string& userName, const std::string& password);
     std::optional<Session> currentSession(const SiteRequest& request);
     std::optional<Session> formSession(const SiteRequest& request, std::map<std::string, std::string>& fields);
 

@@ -1,0 +1,24 @@
+// The site's own figures on the metrics page.
+
+#include "site.h"
+
+namespace site {
+
+void Site::writeMetrics(MetricsPage& page) {
+    const auto count = [&](const char* name, const char* help, const Counter& counter) {
+        page.family(name, "counter", help);
+        page.sample(name, {}, static_cast<double>(counter.value()));
+    };
+    count("clipvane_sign_in_failures_total", "Wrong passwords, at sign-in and on a password change.",
+          counters_.wrongPasswords);
+    page.family("clipvane_sign_in_throttled_total", "counter",
+                "Sign-in and password-change tries refused before the password was checked, by the limit that held them.");
+    page.sample("clipvane_sign_in_throttled_total", {{"limit", "address"}},
+                static_cast<double>(counters_.throttledByAddress.value()));
+    page.sample("clipvane_sign_in_throttled_total", {{"limit", "account"}},
+                static_cast<double>(counters_.throttledByAccount.value()));
+    count("clipvane_link_codes_issued_total", "Link codes made on the account page.", counters_.linkCodesIssued);
+    count("clipvane_link_codes_redeemed_total", "Link codes redeemed by the program.", counters_.linkCodesRedeemed);
+}
+
+}  // namespace site
