@@ -67,7 +67,7 @@ SiteResponse Site::signInPage(const SiteRequest& request, int status, const std:
 SiteResponse Site::accountPage(const SiteRequest& request) {
     const auto session = currentSession(request);
     if (!session) return signInPage(request, 200, "", "");
-    return overview(*session, "");
+    return overview(*session);
 }
 
 // A link code only on the user's own request, with the form token; it
@@ -77,23 +77,23 @@ SiteResponse Site::newLinkCode(const SiteRequest& request) {
     const auto session = formSession(request, fields);
     if (!session) return staleForm();
     counters_.linkCodesIssued.add();
-    return overview(*session, formatLinkCode(issueLinkCode(store_, session->user.id, clock_())));
+    return overview(*session, {.linkCode = formatLinkCode(issueLinkCode(store_, session->user.id, clock_()))});
 }
 
-SiteResponse Site::overview(const Session& session, const std::string& linkCode) {
+// `view` brings what the page shows besides the account itself.
+SiteResponse Site::overview(const Session& session, AccountView view, int status) {
     const std::int64_t now = clock_();
     const User& user = session.user;
-    AccountView view{user.name,
-                     user.pro,
-                     publicUrl_,
-                     linkCode,
-                     now + kLinkCodeLifetimeSeconds,
-                     store_.uploadsOn(user.id, utcDay(now)),
-                     dailyLimit(user.pro),
-                     store_.shotsOf(user.id),
-                     store_.devicesOf(user.id),
-                     session.formToken};
-    return htmlResponse(200, renderAccountPage(view));
+    view.userName = user.name;
+    view.pro = user.pro;
+    view.siteAddress = publicUrl_;
+    view.linkCodeExpiresAt = now + kLinkCodeLifetimeSeconds;
+    view.used = store_.uploadsOn(user.id, utcDay(now));
+    view.limit = dailyLimit(user.pro);
+    view.shots = store_.shotsOf(user.id);
+    view.devices = store_.devicesOf(user.id);
+    view.formToken = session.formToken;
+    return htmlResponse(status, renderAccountPage(view));
 }
 
 // The same limits wherever a password is typed: so many tries per address
@@ -137,6 +137,33 @@ SiteResponse Site::signOut(const SiteRequest& request) {
     std::map<std::string, std::string> fields;
     if (!formSession(request, fields)) return staleForm();
     store_.deleteSession(sha256Hex(cookieOf(request, kSessionCookie)));
+    return redirect("/account").with("Set-Cookie", cookieHeader(kSessionCookie, "", 0));
+}
+
+// Under the same limits as sign-in, since the current password is a guess
+// like any other; the session it comes from stays, every other one ends.
+SiteResponse Site::changePassword(const SiteRequest& request) {
+    std::map<std::string, std::string> fields;
+    const auto session = formSession(request, fields);
+    if (!session) return staleForm();
+    const std::string password = field(fields, "new");
+    if (password != field(fields, "repeat")) return overview(*session, {.passwordError = messages::kPasswordsDiffer}, 400);
+    if (!isAcceptablePassword(password)) return overview(*session, {.passwordError = messages::kBadNewPassword}, 400);
+    const Guess guess = tryPassword(request, session->user.name, field(fields, "current"));
+    if (!guess.user) {
+        const bool wrong = guess.status == 401;
+        return overview(*session, {.passwordError = wrong ? messages::kWrongCurrentPassword : guess.sentence},
+                        guess.status);
+    }
+    setPassword(store_, session->user.id, password, sha256Hex(cookieOf(request, kSessionCookie)), passwordIterations_);
+    return overview(*session, {.passwordChanged = true});
+}
+
+SiteResponse Site::signOutEverywhere(const SiteRequest& request) {
+    std::map<std::string, std::string> fields;
+    const auto session = formSession(request, fields);
+    if (!session) return staleForm();
+    store_.endSessions(session->user.id, "");
     return redirect("/account").with("Set-Cookie", cookieHeader(kSessionCookie, "", 0));
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "html.h"
+#include "messages.h"
 
 namespace site {
 namespace {
@@ -81,11 +82,38 @@ std::string devicesSection(const AccountView& view) {
     return html + "</ul></section>";
 }
 
+std::string passwordField(const char* name, const char* label, const char* autocomplete) {
+    return "<label for=\"" + std::string(name) + "\">" + label + "</label><input type=\"password\" id=\"" + name +
+           "\" name=\"" + name + "\" autocomplete=\"" + autocomplete + "\" required>";
+}
+
+// The fragment brings the answer's message into view on a long page.
+std::string passwordSection(const AccountView& view) {
+    std::string html = "<section class=\"box\" id=\"password\"><h2>Сменить пароль</h2>"
+                       "<form class=\"stack\" method=\"post\" action=\"/account/password#password\">" +
+                       hiddenField("form", view.formToken) +
+                       passwordField("current", "Текущий пароль", "current-password") +
+                       passwordField("new", "Новый пароль", "new-password") +
+                       passwordField("repeat", "Новый пароль ещё раз", "new-password");
+    if (!view.passwordError.empty()) html += "<p class=\"error\">" + escapeHtml(view.passwordError) + "</p>";
+    if (view.passwordChanged) html += "<p class=\"notice\">" + std::string(messages::kPasswordChanged) + "</p>";
+    return html + "<button type=\"submit\">Сменить пароль</button></form></section>";
+}
+
+std::string sessionsSection(const AccountView& view) {
+    return "<section class=\"box\"><h2>Вход в личный кабинет</h2><p class=\"muted\">Завершает вход во всех "
+           "браузерах, и в этом тоже. Привязанные устройства продолжают загружать снимки: их отвязывают в списке "
+           "выше.</p><form method=\"post\" action=\"/account/sign-out-everywhere\">" +
+           hiddenField("form", view.formToken) +
+           "<button class=\"quiet\" type=\"submit\">Выйти на всех устройствах</button></form></section>";
+}
+
 }  // namespace
 
 std::string renderAccountPage(const AccountView& view) {
     return htmlPage("Личный кабинет", headerSection(view) + linkSection(view) + quotaSection(view) +
-                                          shotsSection(view) + devicesSection(view));
+                                          shotsSection(view) + devicesSection(view) + passwordSection(view) +
+                                          sessionsSection(view));
 }
 
 std::string renderSignInPage(const std::string& formToken, const std::string& error, const std::string& userName) {

@@ -20,6 +20,8 @@ struct AccountView {
     std::vector<Shot> shots;
     std::vector<Device> devices;
     std::string formToken;
+    std::string passwordError;  // why the last password change failed
+    bool passwordChanged = false;
 };
 
 std::string renderAccountPage(const AccountView& view);

@@ -24,15 +24,24 @@ bool isValidUserName(const std::string& name) {
     return !name.empty() && name.size() <= kMaxNameLength && std::all_of(name.begin(), name.end(), isNameChar);
 }
 
+bool isAcceptablePassword(const std::string& password) {
+    return !password.empty() && password.size() <= kMaxPasswordBytes;
+}
+
 std::int64_t createUser(Store& store, const std::string& name, const std::string& password, bool pro,
                         std::int64_t now, int iterations) {
     if (!isValidUserName(name))
         throw std::runtime_error("a user name is 1 to 32 Latin letters, digits, '.', '_' or '-'");
-    if (password.empty() || password.size() > kMaxPasswordBytes)
-        throw std::runtime_error("a password is 1 to 1024 bytes long");
+    if (!isAcceptablePassword(password)) throw std::runtime_error("a password is 1 to 1024 bytes long");
     if (store.userByName(name)) throw std::runtime_error("the user " + name + " already exists");
     const std::string salt = randomBytes(kSaltBytes);
     return store.addUser(name, pro, salt, pbkdf2Sha256(password, salt, iterations), iterations, now);
+}
+
+void setPassword(Store& store, std::int64_t userId, const std::string& password, const std::string& keptSession,
+                 int iterations) {
+    const std::string salt = randomBytes(kSaltBytes);
+    store.setPassword(userId, salt, pbkdf2Sha256(password, salt, iterations), iterations, keptSession);
 }
 
 std::optional<User> checkPassword(Store& store, const std::string& name, const std::string& password,

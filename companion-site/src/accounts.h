@@ -16,9 +16,17 @@ inline constexpr std::size_t kMaxPasswordBytes = 1024;
 // 1 to 32 characters: Latin letters, digits, ".", "_" and "-".
 bool isValidUserName(const std::string& name);
 
+// 1 to kMaxPasswordBytes bytes.
+bool isAcceptablePassword(const std::string& password);
+
 // Throws a plain-English runtime error for a bad or taken name.
 std::int64_t createUser(Store& store, const std::string& name, const std::string& password, bool pro,
                         std::int64_t now, int iterations = kPasswordIterations);
+
+// Hashes `password` with a new salt for the user and ends every session of
+// the user but `keptSession` (none when empty).
+void setPassword(Store& store, std::int64_t userId, const std::string& password, const std::string& keptSession,
+                 int iterations = kPasswordIterations);
 
 // Costs the same time whether or not the name exists: for an unknown name
 // a hash with `unknownIterations` is made and thrown away.

@@ -30,6 +30,9 @@ button.quiet{background:#202020;color:#E7E7E7;font-weight:400;padding:6px 12px}
 button.quiet:hover{background:#2A2A2A}
 form.inline{display:inline;margin:0}
 .error{background:#2A1518;color:#F0A0A8;border-radius:8px;padding:10px 12px;margin:12px 0 0}
+.notice{background:#15251A;color:#9FDCA9;border-radius:8px;padding:10px 12px;margin:12px 0 0}
+.stack{max-width:380px}
+.stack button{margin-top:16px}
 ul.rows{list-style:none;margin:0;padding:0}
 ul.rows li{display:flex;align-items:center;justify-content:space-between;gap:12px;padding:10px 0;border-top:1px solid #262626}
 ul.rows li:first-child{border-top:0}

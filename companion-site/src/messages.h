@@ -25,6 +25,10 @@ inline constexpr char kPageNotFound[] = "Страница не найдена";
 inline constexpr char kWrongPassword[] = "Неверное имя пользователя или пароль";
 // Followed by the number of minutes and "мин.".
 inline constexpr char kAccountThrottled[] = "Слишком много неудачных попыток входа в этот профиль. Попробуйте снова через";
+inline constexpr char kWrongCurrentPassword[] = "Текущий пароль неверен";
+inline constexpr char kPasswordsDiffer[] = "Новый пароль и его повтор не совпадают";
+inline constexpr char kBadNewPassword[] = "Новый пароль не может быть пустым или длиннее 1024 байт";
+inline constexpr char kPasswordChanged[] = "Пароль изменён. На других устройствах вход в личный кабинет завершён";
 inline constexpr char kStaleForm[] = "Форма устарела. Обновите страницу и попробуйте снова";
 
 }  // namespace site::messages

@@ -67,6 +67,8 @@ const Site::Route Site::kRoutes[] = {
     {"account_link_code", "/account/link-code", "POST", Body::Small, &Site::newLinkCode},
     {"account_sign_in", "/account/sign-in", "POST", Body::Small, &Site::signIn},
     {"account_sign_out", "/account/sign-out", "POST", Body::Small, &Site::signOut},
+    {"account_sign_out_everywhere", "/account/sign-out-everywhere", "POST", Body::Small, &Site::signOutEverywhere},
+    {"account_password", "/account/password", "POST", Body::Small, &Site::changePassword},
     {"account_shot_delete", "/account/shots/delete", "POST", Body::Small, &Site::deleteShot},
     {"account_device_revoke", "/account/devices/revoke", "POST", Body::Small, &Site::revokeDevice},
     {"shot", kShotPrefix, "GET", Body::None, &Site::serveShot},

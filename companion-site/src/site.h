@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "account_view.h"
 #include "accounts.h"
 #include "http_types.h"
 #include "metrics.h"
@@ -119,9 +120,11 @@ private:
     // Account pages
     SiteResponse accountPage(const SiteRequest& request);
     SiteResponse newLinkCode(const SiteRequest& request);
-    SiteResponse overview(const Session& session, const std::string& linkCode);
+    SiteResponse overview(const Session& session, AccountView view = {}, int status = 200);
     SiteResponse signIn(const SiteRequest& request);
     SiteResponse signOut(const SiteRequest& request);
+    SiteResponse changePassword(const SiteRequest& request);
+    SiteResponse signOutEverywhere(const SiteRequest& request);
     SiteResponse deleteShot(const SiteRequest& request);
     SiteResponse revokeDevice(const SiteRequest& request);
     SiteResponse signInPage(const SiteRequest& request, int status, const std::string& error,
