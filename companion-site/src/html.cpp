@@ -59,11 +59,11 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-std::string formatUtcTime(std::int64_t unixSeconds) {
+std::string formatUtcTime(std::int64_t unixSeconds, const char* format) {
     const std::time_t time = static_cast<std::time_t>(unixSeconds);
     std::tm parts{};
     char text[40] = "";
-    if (gmtime_r(&time, &parts)) std::strftime(text, sizeof text, "%d.%m.%Y %H:%M UTC", &parts);
+    if (gmtime_r(&time, &parts)) std::strftime(text, sizeof text, format, &parts);
     return text;
 }
 

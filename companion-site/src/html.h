@@ -12,8 +12,8 @@ namespace site {
 
 std::string escapeHtml(std::string_view text);
 
-// "31.12.2025 23:59 UTC"
-std::string formatUtcTime(std::int64_t unixSeconds);
+// "31.12.2025 23:59 UTC" by default; `format` as strftime takes it.
+std::string formatUtcTime(std::int64_t unixSeconds, const char* format = "%d.%m.%Y %H:%M UTC");
 
 std::string htmlPage(std::string_view title, std::string_view content);
 

@@ -247,14 +247,26 @@ TEST(Account, SignOutEndsTheSessionAndSessionsExpire) {
     EXPECT_NE(browser.send("GET", "/account").body.find("action=\"/account/sign-in\""), std::string::npos);
 }
 
-TEST(Account, PasswordChangeNeedsTheFormTokenTheCurrentPasswordAndTwoEqualNewOnes) {
+// A user with a linked device, signed in from two browsers.
+struct TwoBrowsers {
     Harness h;
-    h.addUser("alice", false, "old pw");
-    const std::string device = h.linkToken("alice");
+    std::string device;
     Browser here{h, {}}, there{h, {}};
-    ASSERT_EQ(here.signIn("alice", "old pw").status, 303);
-    ASSERT_EQ(there.signIn("alice", "old pw").status, 303);
-    const std::string form = "form=" + here.formToken();
+
+    explicit TwoBrowsers(const std::string& password) {
+        h.addUser("alice", false, password);
+        device = h.linkToken("alice");
+        EXPECT_EQ(here.signIn("alice", password).status, 303);
+        EXPECT_EQ(there.signIn("alice", password).status, 303);
+    }
+    static bool signedIn(Browser& browser) {
+        return browser.send("GET", "/account").body.find("action=\"/account/sign-in\"") == std::string::npos;
+    }
+};
+
+TEST(Account, PasswordChangeNeedsTheFormTokenTheCurrentPasswordAndTwoEqualNewOnes) {
+    TwoBrowsers b("old pw");
+    const std::string form = "form=" + b.here.formToken();
     const struct {
         const char* what;
         std::string body;
@@ -267,20 +279,20 @@ TEST(Account, PasswordChangeNeedsTheFormTokenTheCurrentPasswordAndTwoEqualNewOne
         {"an empty new password", form + "&current=old+pw&new=&repeat=", 400, site::messages::kBadNewPassword},
     };
     for (const auto& c : refused) {
-        const auto answer = here.send("POST", "/account/password", c.body);
+        const auto answer = b.here.send("POST", "/account/password", c.body);
         EXPECT_EQ(answer.status, c.status) << c.what;
         EXPECT_NE(answer.body.find(c.sentence), std::string::npos) << c.what;
     }
-    EXPECT_TRUE(site::checkPassword(h.store, "alice", "old pw", site_test::kTestIterations));
-    EXPECT_NE(there.send("GET", "/account").body.find("Личный кабинет"), std::string::npos);
+    EXPECT_TRUE(site::checkPassword(b.h.store, "alice", "old pw", site_test::kTestIterations));
+    EXPECT_TRUE(b.signedIn(b.there));
 
-    const auto changed = here.send("POST", "/account/password", form + "&current=old+pw&new=new+pw&repeat=new+pw");
+    const auto changed = b.here.send("POST", "/account/password", form + "&current=old+pw&new=new+pw&repeat=new+pw");
     EXPECT_EQ(changed.status, 200);
     EXPECT_NE(changed.body.find(site::messages::kPasswordChanged), std::string::npos);
-    EXPECT_NE(here.send("GET", "/account").body.find("Личный кабинет"), std::string::npos);
-    EXPECT_NE(there.send("GET", "/account").body.find("action=\"/account/sign-in\""), std::string::npos);
-    EXPECT_EQ(h.get("/api/me", device).status, 200);  // devices hold tokens, not sessions
-    Browser later{h, {}};
+    EXPECT_TRUE(b.signedIn(b.here));
+    EXPECT_FALSE(b.signedIn(b.there));
+    EXPECT_EQ(b.h.get("/api/me", b.device).status, 200);  // devices hold tokens, not sessions
+    Browser later{b.h, {}};
     EXPECT_EQ(later.signIn("alice", "old pw").status, 401);
     EXPECT_EQ(later.signIn("alice", "new pw").status, 303);
 }
@@ -288,37 +300,28 @@ TEST(Account, PasswordChangeNeedsTheFormTokenTheCurrentPasswordAndTwoEqualNewOne
 // Wrong current passwords count against the account like failed sign-ins,
 // from wherever they come.
 TEST(Account, PasswordChangeGuessesAreThrottledWithSignIn) {
-    Harness h;
-    h.addUser("alice", false, "pw");
-    Browser browser{h, {}};
-    ASSERT_EQ(browser.signIn("alice", "pw").status, 303);
-    const std::string form = "form=" + browser.formToken();
+    TwoBrowsers b("pw");
+    const std::string form = "form=" + b.here.formToken();
     for (int i = 0; i < site::kFreeFailures; ++i) {
-        browser.address = "203.0.113." + std::to_string(i);
-        EXPECT_EQ(browser.send("POST", "/account/password", form + "&current=guess&new=n&repeat=n").status, 401);
+        b.here.address = "203.0.113." + std::to_string(i);
+        EXPECT_EQ(b.here.send("POST", "/account/password", form + "&current=guess&new=n&repeat=n").status, 401);
     }
-    const auto held = browser.send("POST", "/account/password", form + "&current=pw&new=n&repeat=n");
+    const auto held = b.here.send("POST", "/account/password", form + "&current=pw&new=n&repeat=n");
     EXPECT_EQ(held.status, 429);
     EXPECT_NE(held.body.find(site::messages::kAccountThrottled), std::string::npos);
-    Browser elsewhere{h, {}};
+    Browser elsewhere{b.h, {}};
     elsewhere.address = "198.51.100.200";
     EXPECT_EQ(elsewhere.signIn("alice", "pw").status, 429);
 }
 
 TEST(Account, SignOutEverywhereEndsEverySessionButNotTheDevices) {
-    Harness h;
-    h.addUser("alice", false, "pw");
-    const std::string device = h.linkToken("alice");
-    Browser here{h, {}}, there{h, {}};
-    ASSERT_EQ(here.signIn("alice", "pw").status, 303);
-    ASSERT_EQ(there.signIn("alice", "pw").status, 303);
-    EXPECT_EQ(here.send("POST", "/account/sign-out-everywhere", "form=" + site::newSecret()).status, 403);
-    EXPECT_NE(there.send("GET", "/account").body.find("Личный кабинет"), std::string::npos);
-
-    EXPECT_EQ(here.send("POST", "/account/sign-out-everywhere", "form=" + here.formToken()).status, 303);
-    for (Browser* browser : {&here, &there})
-        EXPECT_NE(browser->send("GET", "/account").body.find("action=\"/account/sign-in\""), std::string::npos);
-    EXPECT_EQ(h.get("/api/me", device).status, 200);
+    TwoBrowsers b("pw");
+    EXPECT_EQ(b.here.send("POST", "/account/sign-out-everywhere", "form=" + site::newSecret()).status, 403);
+    EXPECT_TRUE(b.signedIn(b.there));
+    EXPECT_EQ(b.here.send("POST", "/account/sign-out-everywhere", "form=" + b.here.formToken()).status, 303);
+    EXPECT_FALSE(b.signedIn(b.here));
+    EXPECT_FALSE(b.signedIn(b.there));
+    EXPECT_EQ(b.h.get("/api/me", b.device).status, 200);
 }
 
 TEST(Account, NamesAndTextsAreEscaped) {
