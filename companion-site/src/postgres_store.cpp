@@ -52,6 +52,13 @@ static_assert(std::size(kSchemaSteps) == kSchemaVersion);
 
 constexpr char kEndSessions[] = "DELETE FROM sessions WHERE user_id = $1 AND hash <> $2";
 
+// After the shots, whose ids are returned; the user's row goes last.
+constexpr const char* kRemoveUserRest[] = {
+    "DELETE FROM link_codes WHERE user_id = $1", "DELETE FROM tokens WHERE user_id = $1",
+    "DELETE FROM sessions WHERE user_id = $1",   "DELETE FROM daily_uploads WHERE user_id = $1",
+    "DELETE FROM users WHERE id = $1",
+};
+
 // Instances that start together on an empty database take turns.
 constexpr char kSchemaLock[] = "SELECT pg_advisory_xact_lock(7347012)";
 
@@ -177,6 +184,37 @@ std::optional<User> PostgresStore::userByName(const std::string& name) {
     return firstUser(pool_.lease()->run("SELECT id, name, pro FROM users WHERE name = $1", name));
 }
 
+std::vector<UserSummary> PostgresStore::users(std::int64_t day) {
+    const auto rows = pool_.lease()->run(
+        "SELECT id, name, pro, created_at, (SELECT count(*) FROM tokens WHERE user_id = users.id), "
+        "coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = $1), 0), "
+        "(SELECT count(*) FROM shots WHERE user_id = users.id) FROM users ORDER BY name",
+        day);
+    std::vector<UserSummary> found;
+    for (int row = 0; row < rows.rows(); ++row)
+        found.push_back({userFrom(rows, row, 0), rows.integer(row, 3), static_cast<int>(rows.integer(row, 4)),
+                         static_cast<int>(rows.integer(row, 5)), static_cast<int>(rows.integer(row, 6))});
+    return found;
+}
+
+bool PostgresStore::setPlan(std::int64_t userId, bool pro) {
+    return pool_.lease()->run("UPDATE users SET pro = $1 WHERE id = $2", pro, userId).changed() > 0;
+}
+
+// The user's row is locked first, so an upload or a link of the user on
+// another instance either ends before or fails after.
+std::vector<std::string> PostgresStore::removeUser(std::int64_t userId) {
+    auto connection = pool_.lease();
+    PgTransaction transaction(*connection);
+    connection->run("SELECT 1 FROM users WHERE id = $1 FOR UPDATE", userId);
+    const auto rows = connection->run("DELETE FROM shots WHERE user_id = $1 RETURNING id", userId);
+    for (const char* sql : kRemoveUserRest) connection->run(sql, userId);
+    transaction.commit();
+    std::vector<std::string> ids;
+    for (int row = 0; row < rows.rows(); ++row) ids.push_back(rows.text(row, 0));
+    return ids;
+}
+
 // The user's row is locked first, so two instances replacing the code at
 // once take turns and leave one live code.
 void PostgresStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
@@ -280,16 +318,26 @@ bool PostgresStore::hasShot(const std::string& id) {
     return pool_.lease()->run("SELECT 1 FROM shots WHERE id = $1", id).rows() > 0;
 }
 
+ShotTotals PostgresStore::shotTotals() {
+    const auto rows = pool_.lease()->run("SELECT count(*), coalesce(sum(size), 0) FROM shots");
+    return ShotTotals{rows.integer(0, 0), rows.integer(0, 1)};
+}
+
 void PostgresStore::addNews(const std::string& title, const std::string& body, std::int64_t now) {
     pool_.lease()->run("INSERT INTO news(title, body, created_at) VALUES($1, $2, $3)", title, body, now);
 }
 
 std::vector<NewsItem> PostgresStore::latestNews(int count) {
-    const auto rows =
-        pool_.lease()->run("SELECT title, body FROM news ORDER BY created_at DESC, id DESC LIMIT $1", count);
+    const auto rows = pool_.lease()->run(
+        "SELECT title, body, id, created_at FROM news ORDER BY created_at DESC, id DESC LIMIT $1", count);
     std::vector<NewsItem> items;
-    for (int row = 0; row < rows.rows(); ++row) items.push_back({rows.text(row, 0), rows.text(row, 1)});
+    for (int row = 0; row < rows.rows(); ++row)
+        items.push_back({rows.text(row, 0), rows.text(row, 1), rows.integer(row, 2), rows.integer(row, 3)});
     return items;
+}
+
+bool PostgresStore::removeNews(std::int64_t id) {
+    return pool_.lease()->run("DELETE FROM news WHERE id = $1", id).changed() > 0;
 }
 
 void PostgresStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,

@@ -43,6 +43,13 @@ static_assert(std::size(kSchemaSteps) == kSchemaVersion);
 
 constexpr char kEndSessions[] = "DELETE FROM sessions WHERE user_id = ? AND hash <> ?";
 
+// The user's row goes last: every other row refers to it.
+constexpr const char* kRemoveUser[] = {
+    "DELETE FROM shots WHERE user_id = ?",   "DELETE FROM link_codes WHERE user_id = ?",
+    "DELETE FROM tokens WHERE user_id = ?",  "DELETE FROM sessions WHERE user_id = ?",
+    "DELETE FROM daily_uploads WHERE user_id = ?", "DELETE FROM users WHERE id = ?",
+};
+
 // Resets a statement when its use ends, so no read stays open.
 class ResetOnExit {
 public:
@@ -147,6 +154,42 @@ std::optional<User> SqliteStore::userByName(const std::string& name) {
         if (!s.bind(1, name).step()) return std::nullopt;
         return userFrom(s, 0);
     });
+}
+
+std::vector<UserSummary> SqliteStore::users(std::int64_t day) {
+    std::lock_guard lock(mutex_);
+    return query("SELECT id, name, pro, created_at, (SELECT count(*) FROM tokens WHERE user_id = users.id), "
+                 "coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = ?), 0), "
+                 "(SELECT count(*) FROM shots WHERE user_id = users.id) FROM users ORDER BY name",
+                 [&](Statement& s) {
+                     std::vector<UserSummary> found;
+                     s.bind(1, day);
+                     while (s.step())
+                         found.push_back({userFrom(s, 0), s.integer(3), static_cast<int>(s.integer(4)),
+                                          static_cast<int>(s.integer(5)), static_cast<int>(s.integer(6))});
+                     return found;
+                 });
+}
+
+bool SqliteStore::setPlan(std::int64_t userId, bool pro) {
+    std::lock_guard lock(mutex_);
+    query("UPDATE users SET pro = ? WHERE id = ?",
+          [&](Statement& s) { s.bind(1, std::int64_t{pro}).bind(2, userId).run(); });
+    return connection_.changes() > 0;
+}
+
+std::vector<std::string> SqliteStore::removeUser(std::int64_t userId) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(connection_);
+    auto ids = query("SELECT id FROM shots WHERE user_id = ?", [&](Statement& s) {
+        std::vector<std::string> found;
+        s.bind(1, userId);
+        while (s.step()) found.push_back(s.text(0));
+        return found;
+    });
+    for (const char* sql : kRemoveUser) query(sql, [&](Statement& s) { s.bind(1, userId).run(); });
+    transaction.commit();
+    return ids;
 }
 
 void SqliteStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
@@ -283,6 +326,14 @@ bool SqliteStore::hasShot(const std::string& id) {
     return query("SELECT 1 FROM shots WHERE id = ?", [&](Statement& s) { return s.bind(1, id).step(); });
 }
 
+ShotTotals SqliteStore::shotTotals() {
+    std::lock_guard lock(mutex_);
+    return query("SELECT count(*), coalesce(sum(size), 0) FROM shots", [](Statement& s) {
+        s.step();
+        return ShotTotals{s.integer(0), s.integer(1)};
+    });
+}
+
 void SqliteStore::addNews(const std::string& title, const std::string& body, std::int64_t now) {
     std::lock_guard lock(mutex_);
     query("INSERT INTO news(title, body, created_at) VALUES(?, ?, ?)",
@@ -291,12 +342,19 @@ void SqliteStore::addNews(const std::string& title, const std::string& body, std
 
 std::vector<NewsItem> SqliteStore::latestNews(int count) {
     std::lock_guard lock(mutex_);
-    return query("SELECT title, body FROM news ORDER BY created_at DESC, id DESC LIMIT ?", [&](Statement& s) {
-        std::vector<NewsItem> items;
-        s.bind(1, std::int64_t{count});
-        while (s.step()) items.push_back({s.text(0), s.text(1)});
-        return items;
-    });
+    return query("SELECT title, body, id, created_at FROM news ORDER BY created_at DESC, id DESC LIMIT ?",
+                 [&](Statement& s) {
+                     std::vector<NewsItem> items;
+                     s.bind(1, std::int64_t{count});
+                     while (s.step()) items.push_back({s.text(0), s.text(1), s.integer(2), s.integer(3)});
+                     return items;
+                 });
+}
+
+bool SqliteStore::removeNews(std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    query("DELETE FROM news WHERE id = ?", [&](Statement& s) { s.bind(1, id).run(); });
+    return connection_.changes() > 0;
 }
 
 void SqliteStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,

@@ -23,6 +23,9 @@ public:
                          int iterations, std::int64_t now) override;
     std::optional<PasswordRecord> passwordOf(const std::string& name) override;
     std::optional<User> userByName(const std::string& name) override;
+    std::vector<UserSummary> users(std::int64_t day) override;
+    bool setPlan(std::int64_t userId, bool pro) override;
+    std::vector<std::string> removeUser(std::int64_t userId) override;
 
     void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) override;
     std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
@@ -39,9 +42,11 @@ public:
     bool deleteShot(std::int64_t userId, const std::string& id) override;
     std::vector<std::string> takeExpiredShots(std::int64_t now) override;
     bool hasShot(const std::string& id) override;
+    ShotTotals shotTotals() override;
 
     void addNews(const std::string& title, const std::string& body, std::int64_t now) override;
     std::vector<NewsItem> latestNews(int count) override;
+    bool removeNews(std::int64_t id) override;
 
     void addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
                     std::int64_t expiresAt) override;

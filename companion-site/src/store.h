@@ -51,6 +51,22 @@ struct Shot {
 struct NewsItem {
     std::string title;
     std::string body;
+    std::int64_t id = 0;
+    std::int64_t createdAt = 0;
+};
+
+// A user as the operator's list shows them.
+struct UserSummary {
+    User user;
+    std::int64_t createdAt = 0;
+    int devices = 0;
+    int uploadsToday = 0;
+    int shots = 0;
+};
+
+struct ShotTotals {
+    std::int64_t shots = 0;
+    std::int64_t bytes = 0;
 };
 
 struct Session {
@@ -73,6 +89,14 @@ public:
                                  int iterations, std::int64_t now) = 0;
     virtual std::optional<PasswordRecord> passwordOf(const std::string& name) = 0;
     virtual std::optional<User> userByName(const std::string& name) = 0;
+    // Every user by name, with the uploads counted on `day`.
+    virtual std::vector<UserSummary> users(std::int64_t day) = 0;
+    // False when there is no such user.
+    virtual bool setPlan(std::int64_t userId, bool pro) = 0;
+    // Deletes the user with its codes, tokens, sessions, counts and shots'
+    // rows in one step; gives the ids of the shots, whose bytes are the
+    // caller's to remove.
+    virtual std::vector<std::string> removeUser(std::int64_t userId) = 0;
 
     // The user's one live code: any earlier code of the user stops working.
     virtual void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) = 0;
@@ -96,9 +120,12 @@ public:
     // shot to exactly one caller, however many sweep at once.
     virtual std::vector<std::string> takeExpiredShots(std::int64_t now) = 0;
     virtual bool hasShot(const std::string& id) = 0;
+    virtual ShotTotals shotTotals() = 0;
 
     virtual void addNews(const std::string& title, const std::string& body, std::int64_t now) = 0;
     virtual std::vector<NewsItem> latestNews(int count) = 0;
+    // False when there is no such item.
+    virtual bool removeNews(std::int64_t id) = 0;
 
     virtual void addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
                             std::int64_t expiresAt) = 0;

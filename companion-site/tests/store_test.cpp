@@ -81,6 +81,23 @@ TEST_P(StoreTest, OneLiveCodePerUserAndExpiredOnesForgotten) {
     EXPECT_FALSE(store->session("s-old", 50));
 }
 
+TEST_P(StoreTest, SessionsEndButTheOneKeptAndShotsAreTotalled) {
+    const auto bob = site::createUser(*store, "bob", "pw", false, kNow, site_test::kTestIterations);
+    for (const char* hash : {"a1", "a2", "a3"}) store->addSession(hash, alice, "f", kNow + 100);
+    store->addSession("b1", bob, "f", kNow + 100);
+    store->endSessions(alice, "a1");
+    EXPECT_TRUE(store->session("a1", kNow));
+    EXPECT_FALSE(store->session("a2", kNow));
+    store->setPassword(alice, "salt", "hash", 7, "");
+    EXPECT_FALSE(store->session("a1", kNow));
+    EXPECT_TRUE(store->session("b1", kNow));
+    EXPECT_EQ(store->passwordOf("alice")->hash, "hash");
+    ASSERT_TRUE(store->addShotWithinLimit(shotAt(alice, kNow), 0, 5));
+    ASSERT_TRUE(store->addShotWithinLimit(shotAt(bob, kNow), 0, 5));
+    EXPECT_EQ(store->shotTotals().shots, 2);
+    EXPECT_EQ(store->shotTotals().bytes, 20);
+}
+
 TEST_P(StoreTest, OwnersOrderAndLastSeen) {
     const auto bob = site::createUser(*store, "bob", "pw", false, kNow, site_test::kTestIterations);
     const site::Shot older = shotAt(alice, kNow), newer = shotAt(alice, kNow + 5);
