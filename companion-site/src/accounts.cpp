@@ -28,11 +28,19 @@ bool isAcceptablePassword(const std::string& password) {
     return !password.empty() && password.size() <= kMaxPasswordBytes;
 }
 
+namespace {
+
+void requireAcceptable(const std::string& password) {
+    if (!isAcceptablePassword(password)) throw std::runtime_error("a password is 1 to 1024 bytes long");
+}
+
+}  // namespace
+
 std::int64_t createUser(Store& store, const std::string& name, const std::string& password, bool pro,
                         std::int64_t now, int iterations) {
     if (!isValidUserName(name))
         throw std::runtime_error("a user name is 1 to 32 Latin letters, digits, '.', '_' or '-'");
-    if (!isAcceptablePassword(password)) throw std::runtime_error("a password is 1 to 1024 bytes long");
+    requireAcceptable(password);
     if (store.userByName(name)) throw std::runtime_error("the user " + name + " already exists");
     const std::string salt = randomBytes(kSaltBytes);
     return store.addUser(name, pro, salt, pbkdf2Sha256(password, salt, iterations), iterations, now);
@@ -40,6 +48,7 @@ std::int64_t createUser(Store& store, const std::string& name, const std::string
 
 void setPassword(Store& store, std::int64_t userId, const std::string& password, const std::string& keptSession,
                  int iterations) {
+    requireAcceptable(password);
     const std::string salt = randomBytes(kSaltBytes);
     store.setPassword(userId, salt, pbkdf2Sha256(password, salt, iterations), iterations, keptSession);
 }

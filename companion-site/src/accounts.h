@@ -24,7 +24,8 @@ std::int64_t createUser(Store& store, const std::string& name, const std::string
                         std::int64_t now, int iterations = kPasswordIterations);
 
 // Hashes `password` with a new salt for the user and ends every session of
-// the user but `keptSession` (none when empty).
+// the user but `keptSession` (none when empty). Throws a plain-English
+// runtime error for an unacceptable password.
 void setPassword(Store& store, std::int64_t userId, const std::string& password, const std::string& keptSession,
                  int iterations = kPasswordIterations);
 

@@ -11,10 +11,17 @@ constexpr int kConnections = 4;
 }  // namespace
 
 TestStore::TestStore(StoreKind kind)
-    : kind_(kind), database_(kind == StoreKind::Postgres ? std::make_unique<ScratchDatabase>() : nullptr) {}
+    : kind_(kind), database_(kind == StoreKind::Postgres ? std::make_unique<ScratchDatabase>() : nullptr) {
+    if (!database_) std::filesystem::create_directories(dataFolder());
+}
 
 std::string TestStore::sqlitePath() const {
-    return (folder_.path() / "site.db").string();
+    return (dataFolder() / "site.db").string();
+}
+
+std::vector<std::string> TestStore::programArguments() const {
+    if (database_) return {"--database", database_->url()};
+    return {"--data", dataFolder().string()};
 }
 
 std::unique_ptr<site::Store> TestStore::open() const {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "store.h"
 #include "support/postgres_cluster.h"
@@ -25,6 +26,10 @@ public:
 
     std::unique_ptr<site::Store> open() const;
     const std::filesystem::path& folder() const { return folder_.path(); }
+    // The program's data folder (with the SQLite file in it), and the
+    // options that make the program use this store.
+    std::filesystem::path dataFolder() const { return folder_.path() / "data"; }
+    std::vector<std::string> programArguments() const;
     // Runs statements on the database behind the store's back.
     void execute(const std::string& sql) const;
 

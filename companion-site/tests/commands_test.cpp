@@ -1,0 +1,110 @@
+// The operator's commands, run as the real program on both stores: what each
+// says and does, and that a removed user is gone at once from a running site.
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <regex>
+
+#include "accounts.h"
+#include "support/site_harness.h"
+#include "support/site_process.h"
+#include "support/test_png.h"
+#include "support/test_store.h"
+
+namespace {
+
+using site_test::StoreKind;
+
+struct CommandTest : ::testing::TestWithParam<StoreKind> {
+    site_test::TestStore place{GetParam()};
+    site_test::SiteStore store = [this] {
+        site_test::SiteStore named(place.dataFolder());
+        named.arguments = place.programArguments();
+        return named;
+    }();
+
+    site_test::ProgramResult run(std::vector<std::string> arguments, const std::string& input = "") const {
+        arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
+        return site_test::runSite(arguments, input);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, CommandTest, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
+                         [](const auto& info) { return info.param == StoreKind::Sqlite ? "Sqlite" : "Postgres"; });
+
+TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
+    site_test::addSiteUser(store, "alice", "old pw");
+    site_test::addSiteUser(store, "bob", "pw", true);
+    ASSERT_EQ(run({"news", "add", "Первая", "текст"}).exitCode, 0);
+    const auto before = place.open();
+    const auto alice = before->userByName("alice")->id;
+    before->addSession("session-hash", alice, "form", site::systemClock() + 3600);
+    before->replaceLinkCode(alice, "code-hash", site::systemClock() + 600);
+    ASSERT_TRUE(before->redeemLinkCode("code-hash", "token-hash", site::systemClock()));
+    const struct {
+        std::vector<std::string> arguments;
+        std::string input;
+        int exitCode;
+        const char* output;  // a pattern
+    } cases[] = {
+        {{"user", "list"}, "", 0, "alice +FREE +1 +0 +0  20[0-9-]+ [0-9:]+ UTC\nbob +PRO +0 +0 +0 "},
+        {{"user", "set", "alice", "--pro"}, "", 0, "^alice is now PRO\n$"},
+        {{"user", "set", "bob", "--free"}, "", 0, "^bob is now FREE\n$"},
+        {{"user", "set", "alice"}, "", 1, "either --pro or --free"},
+        {{"user", "set", "nobody", "--pro"}, "", 1, "no user nobody"},
+        {{"user", "password", "alice", "--password-file", "-"}, "new pw\n", 0,
+         "^new password for alice, every session of alice ended\n$"},
+        {{"user", "password", "alice", "--password-file", "-"}, "\n", 1, "1 to 1024 bytes"},
+        {{"user", "password", "nobody", "--password-file", "-"}, "x\n", 1, "no user nobody"},
+        {{"user", "remove", "bob"}, "", 1, "add --yes"},
+        {{"user", "remove", "nobody", "--yes"}, "", 1, "no user nobody"},
+        {{"news", "list"}, "", 0, "^1  20[0-9-]+ [0-9:]+ UTC  Первая\n$"},
+        {{"news", "remove", "2"}, "", 1, "no news item 2"},
+        {{"news", "remove", "1x"}, "", 1, "no news item 1x"},
+        {{"news", "remove", "1"}, "", 0, "^removed news item 1\n$"},
+        {{"news", "list"}, "", 0, "^no news\n$"},
+    };
+    for (const auto& c : cases) {
+        const auto result = run(c.arguments, c.input);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments[1] << ' ' << c.arguments.back() << ": " << result.output;
+        EXPECT_TRUE(std::regex_search(result.output, std::regex(c.output))) << result.output;
+    }
+    const auto after = place.open();
+    EXPECT_TRUE(after->userByName("alice")->pro);
+    EXPECT_FALSE(after->userByName("bob")->pro);
+    EXPECT_TRUE(site::checkPassword(*after, "alice", "new pw"));
+    EXPECT_FALSE(after->session("session-hash", site::systemClock()));  // a reset ends every session
+    EXPECT_TRUE(after->userByToken("token-hash", site::systemClock()));  // and leaves the devices linked
+}
+
+TEST_P(CommandTest, ARemovedUserIsGoneAtOnceWithAllItHad) {
+    site_test::addSiteUser(store, "alice", "pw");
+    site_test::addSiteUser(store, "bob", "pw");
+    site_test::SiteProcess server(place.dataFolder(), store.arguments);
+    auto client = server.client();
+    const auto upload = [&](const std::string& token) {
+        const auto answer =
+            client->Post("/api/shots", site_test::bearer(token), site_test::makePng(8, 8, 1), "image/png");
+        return nlohmann::json::parse(answer->body)["url"].get<std::string>().substr(server.url().size());
+    };
+    const std::string aliceToken = site_test::linkDevice(server, store, "alice");
+    const std::string aliceShot = upload(aliceToken), bobShot = upload(site_test::linkDevice(server, store, "bob"));
+    const std::string session = site_test::signIn(*client, "alice", "pw");
+    EXPECT_TRUE(std::regex_search(run({"user", "list"}).output, std::regex("alice +FREE +1 +1 +1 ")));
+
+    const auto removed = run({"user", "remove", "alice", "--yes"});
+    EXPECT_EQ(removed.exitCode, 0);
+    EXPECT_EQ(removed.output, "removed alice with 1 shot and 1 device\n");
+    EXPECT_EQ(client->Get(aliceShot)->status, 404);
+    EXPECT_EQ(client->Get(bobShot)->status, 200);
+    EXPECT_EQ(client->Get("/api/me", site_test::bearer(aliceToken))->status, 401);
+    EXPECT_NE(client->Get("/account", {{"Cookie", session}})->body.find("action=\"/account/sign-in\""),
+              std::string::npos);
+    const auto opened = place.open();
+    EXPECT_FALSE(opened->shotStorage(place.dataFolder() / "shots")->open(aliceShot.substr(3)));
+    EXPECT_EQ(run({"user", "list"}).output.find("alice"), std::string::npos);
+    EXPECT_EQ(run({"user", "remove", "alice", "--yes"}).exitCode, 1);
+}
+
+}  // namespace
