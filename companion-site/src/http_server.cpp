@@ -113,6 +113,7 @@ class ClientConnection;
 struct Shared {
     Site& site;
     asio::ssl::context& tls;
+    const Histogram& storeOperations;
     ConnectionLimits limits;
     std::optional<asio::thread_pool> workers;
     std::atomic<bool> stopping{false};
@@ -127,7 +128,10 @@ struct Shared {
 class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
 public:
     ClientConnection(Shared& shared, tcp::socket socket, std::string address, std::string client)
-        : shared_(shared), stream_(std::move(socket), shared.tls), address_(std::move(address)), client_(std::move(client)) {}
+        : shared_(shared),
+          stream_(std::move(socket), shared.tls),
+          address_(std::move(address)),
+          client_(std::move(client)) {}
 
     ~ClientConnection() {
         if (status_ != 0) finish(shot_ ? moved_ : 0);  // an answer cut short
@@ -395,7 +399,8 @@ private:
     // The request's log line and figures.
     void finish(std::uint64_t bytesOut) {
         const double seconds = std::chrono::duration<double>(SteadyClock::now() - requestStart_).count();
-        writeLog(accessLogLine({address_, startedAt_, request_.method, request_.path, version_, status_, bytesOut, seconds}));
+        writeLog(accessLogLine(
+            {address_, startedAt_, request_.method, request_.path, version_, status_, bytesOut, seconds}));
         shared_.requests.record(Site::routeOf(request_), status_, seconds, received_, bytesOut);
         status_ = 0;
     }
@@ -495,6 +500,9 @@ std::string metricsText(Shared& shared) {
     shared.requests.write(page);
     page.family("clipvane_open_connections", "gauge", "Client connections open now.");
     page.sample("clipvane_open_connections", {}, static_cast<double>(shared.limits.open()));
+    page.family("clipvane_store_operation_duration_seconds", "histogram",
+                "Store operations, from the wait for the store to their end.");
+    page.histogram("clipvane_store_operation_duration_seconds", {}, shared.storeOperations);
     shared.site.writeMetrics(page);
     return page.text();
 }
@@ -654,7 +662,9 @@ std::filesystem::path shotsFolder(const std::filesystem::path& data) {
 int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     ::signal(SIGPIPE, SIG_IGN);
     std::filesystem::create_directories(options.data);
+    Histogram storeOperations(storeDurationBounds());
     const auto store = openStore(options.store);
+    store->timeOperations(storeOperations);
     const auto files = store->shotStorage(shotsFolder(options.data));
     const int strays = files->removeStrays([&](const std::string& id) { return store->hasShot(id); });
     if (strays > 0) err << "removed " << strays << " unfinished or orphaned shot files\n";
@@ -683,7 +693,8 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     if (options.metricsListen) {
         const auto metricsEndpoint = listenOn(io, metricsAcceptor, *options.metricsListen);
         if (!metricsEndpoint) {
-            err << "cannot listen for metrics on " << options.metricsListen->host << ':' << options.metricsListen->port << '\n';
+            err << "cannot listen for metrics on " << options.metricsListen->host << ':' << options.metricsListen->port
+                << '\n';
             return 1;
         }
         out << "metrics on http://" << shownHost(options.metricsListen->host) << ':' << metricsEndpoint->port()
@@ -691,7 +702,8 @@ int serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     }
     Site site(*store, *files, systemClock, options.publicUrl.empty() ? localUrl : options.publicUrl);
     site.sweep();
-    Shared shared{site, tls, ConnectionLimits(maxConnections, static_cast<std::size_t>(options.maxConnectionsPerClient)),
+    Shared shared{site, tls, storeOperations,
+                  ConnectionLimits(maxConnections, static_cast<std::size_t>(options.maxConnectionsPerClient)),
                   std::nullopt};
     shared.workers.emplace(static_cast<std::size_t>(options.threads));
     // Declared after `shared` and `io`: whatever still holds a connection

@@ -10,6 +10,9 @@ namespace {
 constexpr double kDurationBounds[] = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25,
                                       0.5,   1,      2.5,   5,    10,    30,   60,  300};
 
+constexpr double kStoreDurationBounds[] = {0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01,
+                                           0.025,  0.05,    0.1,    0.25,  0.5,    1,     10};
+
 std::string number(double value) {
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
@@ -23,13 +26,18 @@ Histogram::Histogram(std::span<const double> bounds)
 
 void Histogram::observe(double seconds) {
     seconds = std::max(0.0, seconds);
-    const auto at = static_cast<std::size_t>(std::lower_bound(bounds_.begin(), bounds_.end(), seconds) - bounds_.begin());
+    const auto at =
+        static_cast<std::size_t>(std::lower_bound(bounds_.begin(), bounds_.end(), seconds) - bounds_.begin());
     buckets_[at].fetch_add(1, std::memory_order_relaxed);
     nanoseconds_.fetch_add(static_cast<std::uint64_t>(std::llround(seconds * 1e9)), std::memory_order_relaxed);
 }
 
 std::span<const double> durationBounds() {
     return kDurationBounds;
+}
+
+std::span<const double> storeDurationBounds() {
+    return kStoreDurationBounds;
 }
 
 void MetricsPage::family(std::string_view name, std::string_view type, std::string_view help) {

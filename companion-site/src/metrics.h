@@ -5,6 +5,7 @@
 // escape), never anything a request carries.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -43,8 +44,29 @@ private:
     std::atomic<std::uint64_t> nanoseconds_{0};
 };
 
-// Bounds for request and store durations, 1 ms to 5 minutes.
+// Observes the seconds from its making to its end in a histogram, if given
+// one.
+class OperationTimer {
+public:
+    explicit OperationTimer(Histogram* histogram)
+        : histogram_(histogram), start_(std::chrono::steady_clock::now()) {}
+    OperationTimer(OperationTimer&& other) noexcept
+        : histogram_(std::exchange(other.histogram_, nullptr)), start_(other.start_) {}
+    OperationTimer& operator=(OperationTimer&&) = delete;
+    ~OperationTimer() {
+        if (histogram_)
+            histogram_->observe(std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count());
+    }
+
+private:
+    Histogram* histogram_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+// Bounds for request durations, 1 ms to 5 minutes.
 std::span<const double> durationBounds();
+// Bounds for store operations, 0.1 ms to 10 s.
+std::span<const double> storeDurationBounds();
 
 using Labels = std::initializer_list<std::pair<std::string_view, std::string_view>>;
 

@@ -16,8 +16,8 @@ PgPool::PgPool(std::string url, int size) : url_(std::move(url)), size_(size) {
     opened_ = 1;
 }
 
-PgPool::Lease::Lease(PgPool& pool, std::unique_ptr<PgConnection> connection)
-    : pool_(pool), connection_(std::move(connection)) {
+PgPool::Lease::Lease(PgPool& pool, OperationTimer timer, std::unique_ptr<PgConnection> connection)
+    : pool_(pool), timer_(std::move(timer)), connection_(std::move(connection)) {
     try {
         connection_->refresh();
     } catch (...) {
@@ -31,7 +31,8 @@ PgPool::Lease::~Lease() {
 }
 
 PgPool::Lease PgPool::lease() {
-    return Lease(*this, take());
+    OperationTimer timer(timing_);
+    return Lease(*this, std::move(timer), take());
 }
 
 // An idle connection, or a new one while fewer than `size_` are open.

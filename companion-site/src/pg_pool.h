@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "metrics.h"
 #include "pg_handles.h"
 
 namespace site {
@@ -21,7 +22,7 @@ public:
 
     class Lease {
     public:
-        Lease(PgPool& pool, std::unique_ptr<PgConnection> connection);
+        Lease(PgPool& pool, OperationTimer timer, std::unique_ptr<PgConnection> connection);
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
         ~Lease();
@@ -30,12 +31,15 @@ public:
 
     private:
         PgPool& pool_;
+        OperationTimer timer_;
         std::unique_ptr<PgConnection> connection_;
     };
 
     // A usable connection for one store operation; StoreUnavailable when the
     // database cannot be reached or every connection stays busy too long.
     Lease lease();
+    // Each later lease's seconds, the wait for a connection included.
+    void timeLeases(Histogram& histogram) { timing_ = &histogram; }
 
 private:
     const std::string url_;
@@ -44,6 +48,7 @@ private:
     std::condition_variable returned_;
     std::vector<std::unique_ptr<PgConnection>> idle_;
     int opened_ = 0;
+    Histogram* timing_ = nullptr;
 
     std::unique_ptr<PgConnection> take();
     void giveBack(std::unique_ptr<PgConnection> connection);

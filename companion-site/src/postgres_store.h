@@ -59,6 +59,9 @@ public:
     std::unique_ptr<FailedSignIns> failedSignIns() override;
     // In the database; uploads wait in `folder` for their end.
     std::unique_ptr<ShotStorage> shotStorage(const std::filesystem::path& folder) override;
+    // Each lease of a connection is one operation: the attempt counts and
+    // each piece of shot bytes too.
+    void timeOperations(Histogram& histogram) override { pool_.timeLeases(histogram); }
 
 private:
     PgPool pool_;

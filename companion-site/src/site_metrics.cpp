@@ -1,4 +1,5 @@
-// The site's own figures on the metrics page.
+// The site's own figures on the metrics page: what it counted, and what
+// the store keeps.
 
 #include "site.h"
 
@@ -12,13 +13,19 @@ void Site::writeMetrics(MetricsPage& page) {
     count("clipvane_sign_in_failures_total", "Wrong passwords, at sign-in and on a password change.",
           counters_.wrongPasswords);
     page.family("clipvane_sign_in_throttled_total", "counter",
-                "Sign-in and password-change tries refused before the password was checked, by the limit that held them.");
+                "Sign-in and password-change tries held back before the password was checked, by the limit "
+                "that held them.");
     page.sample("clipvane_sign_in_throttled_total", {{"limit", "address"}},
                 static_cast<double>(counters_.throttledByAddress.value()));
     page.sample("clipvane_sign_in_throttled_total", {{"limit", "account"}},
                 static_cast<double>(counters_.throttledByAccount.value()));
     count("clipvane_link_codes_issued_total", "Link codes made on the account page.", counters_.linkCodesIssued);
     count("clipvane_link_codes_redeemed_total", "Link codes redeemed by the program.", counters_.linkCodesRedeemed);
+    const ShotTotals kept = store_.shotTotals();
+    page.family("clipvane_shots_kept", "gauge", "Shots kept now, expired ones not yet swept included.");
+    page.sample("clipvane_shots_kept", {}, static_cast<double>(kept.shots));
+    page.family("clipvane_shot_bytes_kept", "gauge", "Bytes of the shots kept now.");
+    page.sample("clipvane_shot_bytes_kept", {}, static_cast<double>(kept.bytes));
 }
 
 }  // namespace site

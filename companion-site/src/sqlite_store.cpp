@@ -3,6 +3,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "metrics.h"
 #include "rate_limiter.h"
 #include "shot_files.h"
 #include "sign_in_throttle.h"
@@ -48,6 +49,16 @@ constexpr const char* kRemoveUser[] = {
     "DELETE FROM shots WHERE user_id = ?",   "DELETE FROM link_codes WHERE user_id = ?",
     "DELETE FROM tokens WHERE user_id = ?",  "DELETE FROM sessions WHERE user_id = ?",
     "DELETE FROM daily_uploads WHERE user_id = ?", "DELETE FROM users WHERE id = ?",
+};
+
+// The store's lock for one operation, timed from the wait for it.
+class Held {
+public:
+    Held(std::mutex& mutex, Histogram* timing) : timer_(timing), lock_(mutex) {}
+
+private:
+    OperationTimer timer_;
+    std::lock_guard<std::mutex> lock_;
 };
 
 // Resets a statement when its use ends, so no read stays open.
@@ -130,7 +141,7 @@ void SqliteStore::createSchema() {
 
 std::int64_t SqliteStore::addUser(const std::string& name, bool pro, const std::string& salt,
                                   const std::string& hash, int iterations, std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("INSERT INTO users(name, pro, salt, password, iterations, created_at) VALUES(?, ?, ?, ?, ?, ?)",
           [&](Statement& s) {
               s.bind(1, name).bind(2, std::int64_t{pro}).bindBlob(3, salt).bindBlob(4, hash);
@@ -140,7 +151,7 @@ std::int64_t SqliteStore::addUser(const std::string& name, bool pro, const std::
 }
 
 std::optional<PasswordRecord> SqliteStore::passwordOf(const std::string& name) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT id, name, pro, salt, password, iterations FROM users WHERE name = ?",
                  [&](Statement& s) -> std::optional<PasswordRecord> {
                      if (!s.bind(1, name).step()) return std::nullopt;
@@ -149,7 +160,7 @@ std::optional<PasswordRecord> SqliteStore::passwordOf(const std::string& name) {
 }
 
 std::optional<User> SqliteStore::userByName(const std::string& name) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT id, name, pro FROM users WHERE name = ?", [&](Statement& s) -> std::optional<User> {
         if (!s.bind(1, name).step()) return std::nullopt;
         return userFrom(s, 0);
@@ -157,7 +168,7 @@ std::optional<User> SqliteStore::userByName(const std::string& name) {
 }
 
 std::vector<UserSummary> SqliteStore::users(std::int64_t day) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT id, name, pro, created_at, (SELECT count(*) FROM tokens WHERE user_id = users.id), "
                  "coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = ?), 0), "
                  "(SELECT count(*) FROM shots WHERE user_id = users.id) FROM users ORDER BY name",
@@ -172,14 +183,14 @@ std::vector<UserSummary> SqliteStore::users(std::int64_t day) {
 }
 
 bool SqliteStore::setPlan(std::int64_t userId, bool pro) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("UPDATE users SET pro = ? WHERE id = ?",
           [&](Statement& s) { s.bind(1, std::int64_t{pro}).bind(2, userId).run(); });
     return connection_.changes() > 0;
 }
 
 std::vector<std::string> SqliteStore::removeUser(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Transaction transaction(connection_);
     auto ids = query("SELECT id FROM shots WHERE user_id = ?", [&](Statement& s) {
         std::vector<std::string> found;
@@ -193,7 +204,7 @@ std::vector<std::string> SqliteStore::removeUser(std::int64_t userId) {
 }
 
 void SqliteStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Transaction transaction(connection_);
     query("DELETE FROM link_codes WHERE user_id = ?", [&](Statement& s) { s.bind(1, userId).run(); });
     query("INSERT OR REPLACE INTO link_codes(hash, user_id, expires_at) VALUES(?, ?, ?)",
@@ -203,7 +214,7 @@ void SqliteStore::replaceLinkCode(std::int64_t userId, const std::string& codeHa
 
 std::optional<User> SqliteStore::redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
                                                 std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Transaction transaction(connection_);
     auto owner = query("SELECT users.id, users.name, users.pro, link_codes.expires_at FROM link_codes "
                        "JOIN users ON users.id = link_codes.user_id WHERE link_codes.hash = ?",
@@ -224,7 +235,7 @@ std::optional<User> SqliteStore::redeemLinkCode(const std::string& codeHash, con
 }
 
 std::optional<User> SqliteStore::userByToken(const std::string& tokenHash, std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     auto found = query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at FROM tokens "
                        "JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
                        [&](Statement& s) -> std::optional<std::pair<User, std::pair<std::int64_t, std::int64_t>>> {
@@ -240,7 +251,7 @@ std::optional<User> SqliteStore::userByToken(const std::string& tokenHash, std::
 }
 
 std::vector<Device> SqliteStore::devicesOf(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT id, linked_at, last_seen_at FROM tokens WHERE user_id = ? ORDER BY id",
                  [&](Statement& s) {
                      std::vector<Device> devices;
@@ -251,20 +262,20 @@ std::vector<Device> SqliteStore::devicesOf(std::int64_t userId) {
 }
 
 bool SqliteStore::revokeDevice(std::int64_t userId, std::int64_t deviceId) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("DELETE FROM tokens WHERE id = ? AND user_id = ?", [&](Statement& s) { s.bind(1, deviceId).bind(2, userId).run(); });
     return connection_.changes() > 0;
 }
 
 int SqliteStore::uploadsOn(std::int64_t userId, std::int64_t day) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT count FROM daily_uploads WHERE user_id = ? AND day = ?", [&](Statement& s) {
         return s.bind(1, userId).bind(2, day).step() ? static_cast<int>(s.integer(0)) : 0;
     });
 }
 
 bool SqliteStore::addShotWithinLimit(const Shot& shot, std::int64_t day, int limit) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Transaction transaction(connection_);
     const int used = query("SELECT count FROM daily_uploads WHERE user_id = ? AND day = ?", [&](Statement& s) {
         return s.bind(1, shot.userId).bind(2, day).step() ? static_cast<int>(s.integer(0)) : 0;
@@ -281,7 +292,7 @@ bool SqliteStore::addShotWithinLimit(const Shot& shot, std::int64_t day, int lim
 }
 
 std::optional<Shot> SqliteStore::shot(const std::string& id) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT id, user_id, created_at, expires_at, size FROM shots WHERE id = ?",
                  [&](Statement& s) -> std::optional<Shot> {
                      if (!s.bind(1, id).step()) return std::nullopt;
@@ -290,7 +301,7 @@ std::optional<Shot> SqliteStore::shot(const std::string& id) {
 }
 
 std::vector<Shot> SqliteStore::shotsOf(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT id, user_id, created_at, expires_at, size FROM shots WHERE user_id = ? "
                  "ORDER BY created_at DESC, id",
                  [&](Statement& s) {
@@ -302,13 +313,13 @@ std::vector<Shot> SqliteStore::shotsOf(std::int64_t userId) {
 }
 
 bool SqliteStore::deleteShot(std::int64_t userId, const std::string& id) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("DELETE FROM shots WHERE id = ? AND user_id = ?", [&](Statement& s) { s.bind(1, id).bind(2, userId).run(); });
     return connection_.changes() > 0;
 }
 
 std::vector<std::string> SqliteStore::takeExpiredShots(std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Transaction transaction(connection_);
     auto ids = query("SELECT id FROM shots WHERE expires_at <= ?", [&](Statement& s) {
         std::vector<std::string> found;
@@ -322,12 +333,12 @@ std::vector<std::string> SqliteStore::takeExpiredShots(std::int64_t now) {
 }
 
 bool SqliteStore::hasShot(const std::string& id) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT 1 FROM shots WHERE id = ?", [&](Statement& s) { return s.bind(1, id).step(); });
 }
 
 ShotTotals SqliteStore::shotTotals() {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT count(*), coalesce(sum(size), 0) FROM shots", [](Statement& s) {
         s.step();
         return ShotTotals{s.integer(0), s.integer(1)};
@@ -335,13 +346,13 @@ ShotTotals SqliteStore::shotTotals() {
 }
 
 void SqliteStore::addNews(const std::string& title, const std::string& body, std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("INSERT INTO news(title, body, created_at) VALUES(?, ?, ?)",
           [&](Statement& s) { s.bind(1, title).bind(2, body).bind(3, now).run(); });
 }
 
 std::vector<NewsItem> SqliteStore::latestNews(int count) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT title, body, id, created_at FROM news ORDER BY created_at DESC, id DESC LIMIT ?",
                  [&](Statement& s) {
                      std::vector<NewsItem> items;
@@ -352,20 +363,20 @@ std::vector<NewsItem> SqliteStore::latestNews(int count) {
 }
 
 bool SqliteStore::removeNews(std::int64_t id) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("DELETE FROM news WHERE id = ?", [&](Statement& s) { s.bind(1, id).run(); });
     return connection_.changes() > 0;
 }
 
 void SqliteStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
                              std::int64_t expiresAt) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("INSERT INTO sessions(hash, user_id, form_token, expires_at) VALUES(?, ?, ?, ?)",
           [&](Statement& s) { s.bind(1, sessionHash).bind(2, userId).bind(3, formToken).bind(4, expiresAt).run(); });
 }
 
 std::optional<Session> SqliteStore::session(const std::string& sessionHash, std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     return query("SELECT users.id, users.name, users.pro, sessions.form_token FROM sessions "
                  "JOIN users ON users.id = sessions.user_id WHERE sessions.hash = ? AND sessions.expires_at > ?",
                  [&](Statement& s) -> std::optional<Session> {
@@ -375,18 +386,18 @@ std::optional<Session> SqliteStore::session(const std::string& sessionHash, std:
 }
 
 void SqliteStore::deleteSession(const std::string& sessionHash) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("DELETE FROM sessions WHERE hash = ?", [&](Statement& s) { s.bind(1, sessionHash).run(); });
 }
 
 void SqliteStore::endSessions(std::int64_t userId, const std::string& keptSession) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query(kEndSessions, [&](Statement& s) { s.bind(1, userId).bind(2, keptSession).run(); });
 }
 
 void SqliteStore::setPassword(std::int64_t userId, const std::string& salt, const std::string& hash, int iterations,
                               const std::string& keptSession) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Transaction transaction(connection_);
     query("UPDATE users SET salt = ?, password = ?, iterations = ? WHERE id = ?", [&](Statement& s) {
         s.bindBlob(1, salt).bindBlob(2, hash).bind(3, std::int64_t{iterations}).bind(4, userId).run();
@@ -396,7 +407,7 @@ void SqliteStore::setPassword(std::int64_t userId, const std::string& salt, cons
 }
 
 void SqliteStore::forgetExpired(std::int64_t now) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     query("DELETE FROM link_codes WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
     query("DELETE FROM sessions WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
 }
@@ -415,7 +426,7 @@ std::unique_ptr<ShotStorage> SqliteStore::shotStorage(const std::filesystem::pat
 }
 
 void SqliteStore::backupTo(const std::string& path) {
-    std::lock_guard lock(mutex_);
+    const Held held(mutex_, timing_);
     Connection target(path);
     sqlite3_backup* backup = sqlite3_backup_init(target.raw(), "main", connection_.raw(), "main");
     if (!backup) throwSqliteError(target.raw(), "backup");

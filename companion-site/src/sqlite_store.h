@@ -63,12 +63,14 @@ public:
     std::unique_ptr<FailedSignIns> failedSignIns() override;
     // Durable files in `folder`.
     std::unique_ptr<ShotStorage> shotStorage(const std::filesystem::path& folder) override;
+    void timeOperations(Histogram& histogram) override { timing_ = &histogram; }
 
     // A consistent copy of the whole store in another file.
     void backupTo(const std::string& path);
 
 private:
     std::mutex mutex_;
+    Histogram* timing_ = nullptr;
     Connection connection_;
     std::unordered_map<const char*, std::unique_ptr<Statement>> statements_;
 

@@ -17,6 +17,8 @@
 
 namespace site {
 
+class Histogram;
+
 // A device's last-seen time is kept to the hour: a write on every request
 // would cost more than the information is worth.
 inline constexpr std::int64_t kLastSeenStep = 3600;
@@ -151,6 +153,10 @@ public:
     // Where a server keeps the bytes of shots; `folder` is for stores that
     // keep them in files.
     virtual std::unique_ptr<ShotStorage> shotStorage(const std::filesystem::path& folder) = 0;
+
+    // Every later operation's seconds go to `histogram`, from asking for
+    // the store (a wait for its lock or a connection included) to the end.
+    virtual void timeOperations(Histogram& histogram) = 0;
 };
 
 }  // namespace site

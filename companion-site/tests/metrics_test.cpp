@@ -94,22 +94,18 @@ TEST(Metrics, CountWhatHappensAndNameNoOne) {
     auto client = server.client();
 
     // A wrong password, a sign-in, a code from the page, an upload, a refused one and a download.
-    const auto signInPage = client->Get("/account");
-    const std::string cookie = firstMatch(signInPage->get_header_value("Set-Cookie"), "^([^;]+)");
-    const std::string form = firstMatch(signInPage->body, "name=\"form\" value=\"([^\"]+)\"");
-    client->Post("/account/sign-in", {{"Cookie", cookie}}, httplib::Params{{"form", form}, {"user", "alice"}, {"password", "x"}});
-    const auto signedIn = client->Post("/account/sign-in", {{"Cookie", cookie}},
-                                       httplib::Params{{"form", form}, {"user", "alice"}, {"password", "correct horse"}});
-    const std::string session = firstMatch(signedIn->get_header_value("Set-Cookie"), "^([^;]+)");
-    const std::string pageForm = firstMatch(client->Get("/account", {{"Cookie", session}})->body, "name=\"form\" value=\"([^\"]+)\"");
-    const std::string code = firstMatch(client->Post("/account/link-code", {{"Cookie", session}}, httplib::Params{{"form", pageForm}})->body,
-                                        "class=\"code\">([^<]+)<");
+    EXPECT_THROW(site_test::signIn(*client, "alice", "wrong"), std::runtime_error);
+    const std::string session = site_test::signIn(*client, "alice", "correct horse");
+    const httplib::Headers cookie{{"Cookie", session}};
+    const std::string form = site_test::formField(client->Get("/account", cookie)->body, "form");
+    const std::string code =
+        firstMatch(client->Post("/account/link-code", cookie, httplib::Params{{"form", form}})->body, "code\">([^<]+)<");
     const auto redeemed = client->Post("/api/link/redeem", nlohmann::json{{"code", code}}.dump(), "application/json");
     const std::string token = nlohmann::json::parse(redeemed->body)["token"];
-    const httplib::Headers bearer{{"Authorization", "Bearer " + token}};
     const std::string png = site_test::makePng(40, 40, 5);
-    const std::string url = nlohmann::json::parse(client->Post("/api/shots", bearer, png, "image/png")->body)["url"];
-    client->Post("/api/shots", bearer, "not a picture", "image/png");
+    const auto uploaded = client->Post("/api/shots", site_test::bearer(token), png, "image/png");
+    const std::string url = nlohmann::json::parse(uploaded->body)["url"];
+    client->Post("/api/shots", site_test::bearer(token), "not a picture", "image/png");
     ASSERT_EQ(client->Get(url.substr(server.url().size()))->body, png);
 
     const int port = std::stoi(firstMatch(server.output(), "metrics on http://localhost:([0-9]+)/metrics"));
@@ -133,13 +129,18 @@ TEST(Metrics, CountWhatHappensAndNameNoOne) {
         {"clipvane_sign_in_failures_total", 1},
         {"clipvane_link_codes_issued_total", 1},
         {"clipvane_link_codes_redeemed_total", 1},
+        {"clipvane_shots_kept", 1},
     };
-    for (const auto& e : expected) EXPECT_EQ(page.samples.count(e.sample) ? page.samples.at(e.sample) : -1, e.value) << e.sample;
+    for (const auto& e : expected)
+        EXPECT_EQ(page.samples.count(e.sample) ? page.samples.at(e.sample) : -1, e.value) << e.sample;
     EXPECT_GE(page.samples.at("clipvane_http_request_body_bytes_total"), png.size());
     EXPECT_GE(page.samples.at("clipvane_http_response_body_bytes_total"), png.size());
+    EXPECT_EQ(page.samples.at("clipvane_shot_bytes_kept"), png.size());
+    EXPECT_GT(page.samples.at("clipvane_store_operation_duration_seconds_count"), 0);
     const std::string shotId = url.substr(url.rfind('/') + 1);
     for (const std::string& value : page.labelValues) {
-        for (const std::string& secret : {std::string("alice"), token, shotId, shotId.substr(0, 6), session.substr(session.find('=') + 1), code})
+        for (const std::string& secret : {std::string("alice"), token, shotId, shotId.substr(0, 6), code,
+                                          session.substr(session.find('=') + 1)})
             EXPECT_EQ(value.find(secret), std::string::npos) << value;
     }
     EXPECT_EQ(metrics.Get("/")->status, 404);
