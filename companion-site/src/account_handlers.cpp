@@ -147,7 +147,8 @@ SiteResponse Site::changePassword(const SiteRequest& request) {
     const auto session = formSession(request, fields);
     if (!session) return staleForm();
     const std::string password = field(fields, "new");
-    if (password != field(fields, "repeat")) return overview(*session, {.passwordError = messages::kPasswordsDiffer}, 400);
+    if (password != field(fields, "repeat"))
+        return overview(*session, {.passwordError = messages::kPasswordsDiffer}, 400);
     if (!isAcceptablePassword(password)) return overview(*session, {.passwordError = messages::kBadNewPassword}, 400);
     const Guess guess = tryPassword(request, session->user.name, field(fields, "current"));
     if (!guess.user) {

@@ -144,7 +144,7 @@ TEST(RequestLog, PathsAreSafeAndShotLinksCut) {
 }
 
 TEST(RequestLog, LinesInTheCommonFormatWithTheTimeTaken) {
-    EXPECT_EQ(site::accessLogLine({"192.0.2.10", 1767225600 + 3661, "GET", "/s/0123456789abcdef", 11, 200, 1234, 0.0126}),
+    EXPECT_EQ(site::accessLogLine({"192.0.2.10", 1767225600 + 3661, "GET", "/s/0123456789abcdef", 11, 200, 1234, .0126}),
               "192.0.2.10 - - [01/Jan/2026:01:01:01 +0000] \"GET /s/012345… HTTP/1.1\" 200 1234 0.013\n");
     EXPECT_EQ(site::accessLogLine({"", 0, "", "", 10, 400, 0, 0}),
               "- - - [01/Jan/1970:00:00:00 +0000] \"- - HTTP/1.0\" 400 0 0.000\n");
