@@ -139,6 +139,15 @@ void SqliteStore::createSchema() {
     transaction.commit();
 }
 
+std::vector<std::string> SqliteStore::texts(const char* sql, std::int64_t parameter) {
+    return query(sql, [&](Statement& s) {
+        std::vector<std::string> found;
+        s.bind(1, parameter);
+        while (s.step()) found.push_back(s.text(0));
+        return found;
+    });
+}
+
 std::int64_t SqliteStore::addUser(const std::string& name, bool pro, const std::string& salt,
                                   const std::string& hash, int iterations, std::int64_t now) {
     const Held held(mutex_, timing_);
@@ -192,12 +201,7 @@ bool SqliteStore::setPlan(std::int64_t userId, bool pro) {
 std::vector<std::string> SqliteStore::removeUser(std::int64_t userId) {
     const Held held(mutex_, timing_);
     Transaction transaction(connection_);
-    auto ids = query("SELECT id FROM shots WHERE user_id = ?", [&](Statement& s) {
-        std::vector<std::string> found;
-        s.bind(1, userId);
-        while (s.step()) found.push_back(s.text(0));
-        return found;
-    });
+    auto ids = texts("SELECT id FROM shots WHERE user_id = ?", userId);
     for (const char* sql : kRemoveUser) query(sql, [&](Statement& s) { s.bind(1, userId).run(); });
     transaction.commit();
     return ids;
@@ -321,12 +325,7 @@ bool SqliteStore::deleteShot(std::int64_t userId, const std::string& id) {
 std::vector<std::string> SqliteStore::takeExpiredShots(std::int64_t now) {
     const Held held(mutex_, timing_);
     Transaction transaction(connection_);
-    auto ids = query("SELECT id FROM shots WHERE expires_at <= ?", [&](Statement& s) {
-        std::vector<std::string> found;
-        s.bind(1, now);
-        while (s.step()) found.push_back(s.text(0));
-        return found;
-    });
+    auto ids = texts("SELECT id FROM shots WHERE expires_at <= ?", now);
     query("DELETE FROM shots WHERE expires_at <= ?", [&](Statement& s) { s.bind(1, now).run(); });
     transaction.commit();
     return ids;

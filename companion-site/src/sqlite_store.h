@@ -77,6 +77,8 @@ private:
     Statement& statement(const char* sql);
     template <typename Use>
     auto query(const char* sql, Use use);
+    // The first column of every row of `sql`, run with one parameter.
+    std::vector<std::string> texts(const char* sql, std::int64_t parameter);
     void createSchema();
 };
 
