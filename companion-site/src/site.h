@@ -76,7 +76,8 @@ public:
     static std::size_t routeOf(const SiteRequest& request);
     static constexpr char kUploadRoute[] = "api_shots";
 
-    // The site's own figures, after the HTTP server's.
+    // The site's own figures, after the HTTP server's. Never throws: without
+    // the store, the store's figures are left out.
     void writeMetrics(MetricsPage& page);
 
 private:

@@ -1,6 +1,8 @@
 // The site's own figures on the metrics page: what it counted, and what
 // the store keeps.
 
+#include <iostream>
+
 #include "site.h"
 
 namespace site {
@@ -21,7 +23,14 @@ void Site::writeMetrics(MetricsPage& page) {
                 static_cast<double>(counters_.throttledByAccount.value()));
     count("clipvane_link_codes_issued_total", "Link codes made on the account page.", counters_.linkCodesIssued);
     count("clipvane_link_codes_redeemed_total", "Link codes redeemed by the program.", counters_.linkCodesRedeemed);
-    const ShotTotals kept = store_.shotTotals();
+    // Without the store the page still tells what the server saw.
+    ShotTotals kept;
+    try {
+        kept = store_.shotTotals();
+    } catch (const std::exception& error) {
+        std::cerr << "metrics without the store: " << error.what() << '\n';
+        return;
+    }
     page.family("clipvane_shots_kept", "gauge", "Shots kept now, expired ones not yet swept included.");
     page.sample("clipvane_shots_kept", {}, static_cast<double>(kept.shots));
     page.family("clipvane_shot_bytes_kept", "gauge", "Bytes of the shots kept now.");

@@ -108,8 +108,7 @@ TEST(Metrics, CountWhatHappensAndNameNoOne) {
     client->Post("/api/shots", site_test::bearer(token), "not a picture", "image/png");
     ASSERT_EQ(client->Get(url.substr(server.url().size()))->body, png);
 
-    const int port = std::stoi(firstMatch(server.output(), "metrics on http://localhost:([0-9]+)/metrics"));
-    httplib::Client metrics("127.0.0.1", port);
+    httplib::Client metrics("127.0.0.1", server.metricsPort());
     const auto answer = metrics.Get("/metrics");
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");

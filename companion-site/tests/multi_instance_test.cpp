@@ -210,7 +210,8 @@ TEST(DatabaseFaults, DatabaseGoneMidRunGets503AndComesBack) {
     const SiteStore store = SiteStore::database(database.url());
     site_test::addSiteUser(store, "alice", "pw");
     site_test::ScratchFolder folder;
-    SiteProcess server(folder.path() / "data", {"--database", database.url(), "--sweep-seconds", "1"});
+    SiteProcess server(folder.path() / "data",
+                       {"--database", database.url(), "--sweep-seconds", "1", "--metrics-listen", "127.0.0.1:0"});
     auto client = server.client();
     const std::string token = linkDevice(server, store, "alice");
     const std::string png = site_test::makePng(20, 20, 7);
@@ -228,6 +229,9 @@ TEST(DatabaseFaults, DatabaseGoneMidRunGets503AndComesBack) {
     for (int wait = 0; wait < 200 && server.log().find("sweep failed") == std::string::npos; ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_THAT(server.log(), HasSubstr("sweep failed"));
+    const auto metrics = httplib::Client("127.0.0.1", server.metricsPort()).Get("/metrics");
+    ASSERT_EQ(statusOf(metrics), 200);  // what the server saw, without the store's figures
+    EXPECT_THAT(metrics->body, HasSubstr("clipvane_http_requests_total{route=\"api_me\",code=\"503\"} 1\n"));
 
     site_test::restartCluster(cluster.folder());
     EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);

@@ -136,6 +136,12 @@ std::unique_ptr<httplib::SSLClient> SiteProcess::client() const {
     return client;
 }
 
+int SiteProcess::metricsPort() const {
+    std::smatch match;
+    if (!std::regex_search(output_, match, std::regex("metrics on http://[^:]+:([0-9]+)/metrics"))) return 0;
+    return std::stoi(match[1]);
+}
+
 int SiteProcess::waitForExit() {
     const int status = exitStatus(pid_);
     pid_ = -1;

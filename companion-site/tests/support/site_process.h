@@ -58,6 +58,8 @@ public:
     pid_t pid() const { return pid_; }
     std::string url() const { return "https://localhost:" + std::to_string(port_); }
     std::unique_ptr<httplib::SSLClient> client() const;
+    // The metrics page's port, when started with --metrics-listen; else 0.
+    int metricsPort() const;
 
     // SIGTERM; gives the exit status after the program has ended.
     int stop();
