@@ -1,6 +1,7 @@
 #pragma once
-// The real main window, started once for a test program. Each test starts
-// from a settled, unlinked page 0 with no request running.
+// The real main window, started once for the test program. Each test starts
+// from a settled page 0 of an unlinked, empty profile with no request
+// running.
 
 #include <gtest/gtest.h>
 
@@ -8,17 +9,17 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
-#include "support/shell_session_win.h"
+#include "support/pump_until_win.h"
 
 namespace apptest {
 
-using testsupport::pumpMessages;
+using namespace testsupport;
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { started_ = testsupport::startTestShell(); }
+    static void SetUpTestSuite() { started_ = startTestShell(); }
 
-    static void TearDownTestSuite() { testsupport::endTestShell(); }
+    static void TearDownTestSuite() { endTestShell(); }
 
     void SetUp() override {
         ASSERT_TRUE(started_) << "the main window could not be created";
@@ -28,6 +29,10 @@ protected:
         app.currentPage = 0;
         app.indicatorPos = 0.0f;
         app.pageProgress = 1.0f;
+        app.pageDirection = 1;
+        app.profile = nlohmann::json::object();
+        app.news = nlohmann::json::array();
+        app.settingsDoc["captures"] = nlohmann::json::object();
         KillTimer(app.mainWindow, TIMER_PAGE_ANIMATION);
         rebuildControls();
         ShowWindow(app.mainWindow, SW_SHOW);

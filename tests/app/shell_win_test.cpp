@@ -1,18 +1,19 @@
+// The program's start-up and shutdown, in this process and as two copies.
+// Settings live in the throw-away test prefix's %LOCALAPPDATA%.
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "app/app_state.h"
 #include "app/command_ids.h"
-#include "app/startup.h"
+#include "app/control_layout.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
 #include "storage/settings.h"
-#include "storage/text.h"
 #include "support/shell_session_win.h"
 #include "support/win_process.h"
 
@@ -22,33 +23,41 @@ namespace {
 
 using namespace testsupport;
 
+fs::path settingsFile() {
+    return fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
+}
+
+// Ctrl+Shift+S and Print Screen, as another program would ask for them.
+bool hotKeysFree() {
+    bool region = RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S');
+    bool full = RegisterHotKey(nullptr, 8, MOD_NOREPEAT, VK_SNAPSHOT);
+    UnregisterHotKey(nullptr, 7);
+    UnregisterHotKey(nullptr, 8);
+    return region && full;
+}
+
 // The real start-up in this process, ended the way the tray's exit ends it.
 class InProcessShell : public ::testing::Test {
 protected:
     void TearDown() override { endTestShell(); }
 };
 
-TEST_F(InProcessShell, NormalStartShowsTheHotKeySummaryAndPostsNoRefreshWhenUnlinked) {
-    fs::path settings = fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
-    fs::remove(settings);
+TEST_F(InProcessShell, UnlinkedStartShowsTheHotKeysAtItsSizeAndRefreshesNothing) {
+    fs::remove(settingsFile());
     ASSERT_TRUE(startTestShell());
     EXPECT_EQ(app.statusLine, L"Ctrl+Shift+S — область • Print Screen — весь экран");
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
-    EXPECT_TRUE(app.profile.is_object());
-
     RECT client;
     GetClientRect(app.mainWindow, &client);
-    double scale = GetDpiForWindow(app.mainWindow) / 96.0;
-    EXPECT_EQ(client.right, static_cast<int>(380 * scale));
-    EXPECT_EQ(client.bottom, static_cast<int>(440 * scale));
-
+    UINT dpi = GetDpiForWindow(app.mainWindow);
+    EXPECT_EQ(client.right, scaleUnits(380, dpi));
+    EXPECT_EQ(client.bottom, scaleUnits(440, dpi));
     MSG message;
     EXPECT_FALSE(PeekMessageW(&message, app.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
 }
 
 TEST_F(InProcessShell, LinkedStartPostsExactlyOneRefresh) {
-    fs::path settings = fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
-    app.settingsPath = settings.wstring();
+    app.settingsPath = settingsFile().wstring();
     app.settingsDoc = nlohmann::json::object();
     ASSERT_TRUE(setToken("token-for-start"));
     app.token.clear();
@@ -58,22 +67,34 @@ TEST_F(InProcessShell, LinkedStartPostsExactlyOneRefresh) {
     int refreshes = 0;
     MSG message;
     while (PeekMessageW(&message, app.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
-        if (LOWORD(message.wParam) == ID_REFRESH) ++refreshes;
+        refreshes += LOWORD(message.wParam) == ID_REFRESH;
     }
     EXPECT_EQ(refreshes, 1);
-    fs::remove(settings);
+    fs::remove(settingsFile());
 }
 
 TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
     UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, L"ClipvaneTestHotKeyHeld"));
-    Process holder;
+    Process holder;  // holds Print Screen
     ASSERT_TRUE(holder.start(windowsPath(CLIPVANE_HOTKEY_HOLDER) + L" ClipvaneTestHotKeyHeld"));
     ASSERT_EQ(WaitForSingleObject(ready.get(), 20000), WAIT_OBJECT_0);
 
     ASSERT_TRUE(startTestShell());
     EXPECT_EQ(app.statusLine, L"Часть горячих клавиш занята. Используйте кнопки");
-    // Ctrl+Shift+S is ours now, so nobody else can have it.
-    EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S'));
+    EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S'));  // ours
+}
+
+TEST_F(InProcessShell, ClosingTheMainWindowRemovesTheTrayIconFreesTheHotKeysAndClosesTheEditor) {
+    ASSERT_TRUE(startTestShell());
+    ASSERT_FALSE(hotKeysFree());
+    openEditor(nullptr);
+    HWND editor = editorState.editorWindow;
+    ASSERT_TRUE(IsWindow(editor));
+    NOTIFYICONDATAW icon = app.trayIcon;
+    DestroyWindow(app.mainWindow);
+    EXPECT_FALSE(IsWindow(editor));
+    EXPECT_TRUE(hotKeysFree());
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &icon));
 }
 
 TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
@@ -86,16 +107,16 @@ TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
 }
 
 TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {
-    const std::wstring program = windowsPath(CLIPVANE_EXE);
+    const std::wstring program = L"\"" + windowsPath(CLIPVANE_EXE) + L"\"";
     Process first;
-    ASSERT_TRUE(first.start(L"\"" + program + L"\""));
+    ASSERT_TRUE(first.start(program));
     ASSERT_TRUE(waitFor([] { return runningMainWindow() != nullptr && IsWindowVisible(runningMainWindow()); }));
     HWND window = runningMainWindow();
     ShowWindow(window, SW_HIDE);
     ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); }));
 
     Process second;
-    ASSERT_TRUE(second.start(L"\"" + program + L"\""));
+    ASSERT_TRUE(second.start(program));
     EXPECT_EQ(second.waitForExit(20000), 0u);
     EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
     EXPECT_EQ(runningMainWindow(), window);

@@ -1,6 +1,6 @@
 #pragma once
-// Rendering the main window's client area into memory and looking at the
-// result: colours, where ink lies, and comparison with stored PNG images.
+// Drawing into memory and looking at the result: colours, rectangles in
+// 1/96-inch units, and comparison with stored PNG images.
 
 #include <windows.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace pagetest {
+namespace testsupport {
 
 // 0xAARRGGBB pixels, rows top to bottom.
 struct Pixels {
@@ -25,25 +25,16 @@ inline constexpr std::uint32_t kUnpainted = 0xFFFF00FF;
 
 // A width x height memory DC, pre-filled with kUnpainted, handed to `paint`.
 Pixels renderWith(int width, int height, const std::function<void(HDC)>& paint);
-// paintMainWindow on a memory DC made for the window, as WM_PRINTCLIENT does.
-Pixels renderWindow(HWND window, int width, int height);
-// paintMainWindowAt on a memory DC, for scales other than the window's.
-Pixels renderAt(int width, int height, float scale);
 
 // The largest difference of one colour channel.
 int channelDistance(std::uint32_t a, std::uint32_t b);
-// Straight alpha blend of an opaque colour over an opaque ground.
-std::uint32_t blend(std::uint32_t color, std::uint32_t ground, float alpha);
 
-// A box in 1/96-inch units and the pixel rectangle it covers at a scale,
-// grown by `margin` pixels on every side and cut to the image.
+// The pixels a box in units covers at a scale, grown by `margin` pixels on
+// every side and cut to the image.
 struct UnitBox {
     float x, y, width, height;
 };
 RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin = 0);
-
-// The pixel of a rectangle farthest from the ground colour.
-std::uint32_t strongestPixel(const Pixels& image, const RECT& area, std::uint32_t ground);
 
 struct Difference {
     int differing = 0;  // pixels with a channel off by more than the tolerance
@@ -56,4 +47,4 @@ Difference compareImages(const Pixels& actual, const Pixels& expected, int toler
 bool savePng(const Pixels& image, const std::wstring& path);
 std::optional<Pixels> loadPng(const std::wstring& path);
 
-}  // namespace pagetest
+}  // namespace testsupport

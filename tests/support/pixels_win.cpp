@@ -1,4 +1,4 @@
-#include "pages_pixels_win.h"
+#include "support/pixels_win.h"
 
 #include <gdiplus.h>
 
@@ -8,10 +8,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/pages.h"
 #include "app/win_handles.h"
 
-namespace pagetest {
+namespace testsupport {
 
 namespace {
 
@@ -52,27 +51,10 @@ Pixels renderWith(int width, int height, const std::function<void(HDC)>& paint) 
     return image;
 }
 
-Pixels renderWindow(HWND window, int width, int height) {
-    return renderWith(width, height, [&](HDC dc) { paintMainWindow(window, dc); });
-}
-
-Pixels renderAt(int width, int height, float scale) {
-    return renderWith(width, height, [&](HDC dc) { paintMainWindowAt(dc, width, height, scale); });
-}
-
 int channelDistance(std::uint32_t a, std::uint32_t b) {
     int largest = 0;
     for (int shift : {0, 8, 16, 24}) largest = std::max(largest, std::abs(channel(a, shift) - channel(b, shift)));
     return largest;
-}
-
-std::uint32_t blend(std::uint32_t color, std::uint32_t ground, float alpha) {
-    std::uint32_t mixed = 0xFF000000u;
-    for (int shift : {0, 8, 16}) {
-        float value = channel(ground, shift) + (channel(color, shift) - channel(ground, shift)) * alpha;
-        mixed |= static_cast<std::uint32_t>(std::lround(value)) << shift;
-    }
-    return mixed;
 }
 
 RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin) {
@@ -83,21 +65,6 @@ RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin)
     rect.right = cut(std::lround(std::ceil((box.x + box.width) * scale)) + margin, image.width);
     rect.bottom = cut(std::lround(std::ceil((box.y + box.height) * scale)) + margin, image.height);
     return rect;
-}
-
-std::uint32_t strongestPixel(const Pixels& image, const RECT& area, std::uint32_t ground) {
-    std::uint32_t strongest = ground;
-    int distance = 0;
-    for (int y = area.top; y < area.bottom; ++y) {
-        for (int x = area.left; x < area.right; ++x) {
-            int here = channelDistance(image.at(x, y), ground);
-            if (here > distance) {
-                distance = here;
-                strongest = image.at(x, y);
-            }
-        }
-    }
-    return strongest;
 }
 
 Difference compareImages(const Pixels& actual, const Pixels& expected, int tolerance,
@@ -154,4 +121,4 @@ std::optional<Pixels> loadPng(const std::wstring& path) {
     return image;
 }
 
-}  // namespace pagetest
+}  // namespace testsupport
