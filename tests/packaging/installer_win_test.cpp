@@ -17,7 +17,8 @@ fs::path environmentFolder(const char* name) {
     return value ? fs::path(value) : fs::path();
 }
 
-TEST(Installer, InstallsPerUserRunsOnceAndUninstallsKeepingSettings) {
+// Installs into the throw-away test prefix's own folders.
+TEST(Installer, InstallsPerUserAndUninstallsARunningCopyKeepingSettings) {
     const fs::path programs = environmentFolder("LOCALAPPDATA") / "Programs" / "Clipvane";
     const fs::path shortcut =
         environmentFolder("APPDATA") / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Clipvane.lnk";
@@ -40,10 +41,6 @@ TEST(Installer, InstallsPerUserRunsOnceAndUninstallsKeepingSettings) {
     Process first;
     ASSERT_TRUE(first.start(L"\"" + (programs / "Clipvane.exe").wstring() + L"\""));
     ASSERT_TRUE(waitFor([] { return runningMainWindow() != nullptr; }));
-    Process second;
-    ASSERT_TRUE(second.start(L"\"" + (programs / "Clipvane.exe").wstring() + L"\""));
-    EXPECT_EQ(second.waitForExit(20000), 0u);
-    EXPECT_EQ(first.waitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
 
     fs::create_directories(settings.parent_path());
     std::ofstream(settings) << R"({"server": "https://keep.example"})";

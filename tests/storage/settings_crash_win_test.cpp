@@ -1,25 +1,25 @@
+// A saver killed at random moments among its saves: the file it leaves is
+// always one whole document, and the next start can load and save it.
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "app/app_state.h"
 #include "storage/settings.h"
-#include "storage/text.h"
 #include "support/file_bytes.h"
+#include "support/win_process.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using namespace testsupport;
 
 namespace {
 
-using testsupport::readFile;
-
-// Every value of the padding must be the document's own generation.
+// The saver repeats its generation number 20000 times in each document.
 bool wholeDocument(const json& doc) {
     if (!doc.contains("generation") || !doc.contains("padding")) return false;
     int generation = doc["generation"].get<int>();
@@ -29,53 +29,38 @@ bool wholeDocument(const json& doc) {
     return doc["padding"].size() == 20000;
 }
 
-// The kill is timed from the saver's first write, not from its start, which
-// under emulation takes longer than many saves.
-void waitUntilSaving(const fs::path& temporary, HANDLE process) {
-    std::error_code error;
-    auto before = fs::last_write_time(temporary, error);
-    for (int i = 0; i < 400 && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; ++i) {
-        auto now = fs::last_write_time(temporary, error);
-        if (!error && now != before) return;
-        Sleep(25);
-    }
-}
-
 TEST(SettingsCrashSafety, KilledDuringSavesLeavesAWholeDocumentAndStartsCleanly) {
-    fs::path folder = fs::temp_directory_path() / ("clipvane-crash-" + std::to_string(GetCurrentProcessId()));
+    fs::path folder = fs::temp_directory_path() / "clipvane-crash";
     fs::remove_all(folder);
-    fs::path path = folder / "settings.json";
-    std::wstring commandLine = L"\"Z:" + toWide(CLIPVANE_SETTINGS_SAVER) + L"\" \"" + path.wstring() + L"\"";
-
+    fs::path path = folder / "settings.json", temporary = folder / "settings.json.tmp";
     std::mt19937 random(20261206);
     std::uniform_int_distribution<int> delay(0, 60);
-    fs::path temporary = folder / "settings.json.tmp";
     constexpr int rounds = 25;
-    int previousGeneration = -1;
-    int rewrites = 0;
+    int previousGeneration = -1, rewrites = 0;
     for (int round = 0; round < rounds; ++round) {
         SCOPED_TRACE(round);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        std::wstring line = commandLine;
-        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                   &process));
-        waitUntilSaving(temporary, process.hProcess);
-        Sleep(delay(random));
-        TerminateProcess(process.hProcess, 9);
-        WaitForSingleObject(process.hProcess, INFINITE);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-
+        {
+            Process saver;
+            ASSERT_TRUE(saver.start(L"\"" + windowsPath(CLIPVANE_SETTINGS_SAVER) + L"\" \"" + path.wstring() + L"\""));
+            // Killed after its first write, not its start, which under emulation
+            // takes longer than many saves.
+            std::error_code none;
+            auto before = fs::last_write_time(temporary, none);
+            waitFor([&] {
+                std::error_code error;
+                return saver.waitForExit(0) != STILL_ACTIVE || (fs::last_write_time(temporary, error) != before && !error);
+            });
+            Sleep(delay(random));
+            TerminateProcess(saver.info.hProcess, 9);
+            saver.waitForExit(INFINITE);
+        }
         if (!fs::exists(path)) continue;  // killed before the first save finished
         json doc = json::parse(readFile(path));
         ASSERT_TRUE(wholeDocument(doc));
-        if (doc["generation"].get<int>() != previousGeneration) ++rewrites;
+        rewrites += doc["generation"].get<int>() != previousGeneration;
         previousGeneration = doc["generation"].get<int>();
 
-        // The next start reads the whole document, whatever temporary file
-        // the killed save left behind, and can save again.
+        // Whatever temporary file the killed save left behind.
         app.settingsDoc = json::object();
         loadSettingsFromPath(path.wstring());
         ASSERT_TRUE(wholeDocument(app.settingsDoc));
