@@ -80,13 +80,8 @@ TEST(WeekPage, BarsScaleToTheBusiestDayAndEmptyDaysKeepAStub) {
 }
 
 TEST(NewsPage, TheFirstItemOrTheEmptyState) {
-    struct Row {
-        json news;
-        bool empty;
-        const char* title;
-        const char* body;
-    };
-    const Row rows[] = {
+    // news, empty, title, body
+    const std::tuple<json, bool, const char*, const char*> rows[] = {
         {json(), true, "", ""},
         {json::array(), true, "", ""},
         {json::object(), true, "", ""},
@@ -97,11 +92,11 @@ TEST(NewsPage, TheFirstItemOrTheEmptyState) {
         {json::array({{{"title", 5}, {"body", json::array({"x"})}}}), false, "", ""},
         {json{{"title", "Одна"}, {"body", "Новость"}}, false, "Одна", "Новость"},
     };
-    for (const Row& row : rows) {
-        NewsView view = newsView(row.news);
-        EXPECT_EQ(view.empty, row.empty) << row.news.dump();
-        EXPECT_EQ(view.title, row.title) << row.news.dump();
-        EXPECT_EQ(view.body, row.body) << row.news.dump();
+    for (const auto& [news, empty, title, body] : rows) {
+        NewsView view = newsView(news);
+        EXPECT_EQ(view.empty, empty) << news.dump();
+        EXPECT_EQ(view.title, title) << news.dump();
+        EXPECT_EQ(view.body, body) << news.dump();
     }
     NewsView huge = newsView(json::array({{{"title", std::string(10000, 'T')}, {"body", std::string(200000, 'a')}}}));
     EXPECT_EQ(huge.title, std::string(kDisplayTextBytes, 'T'));
