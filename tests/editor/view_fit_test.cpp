@@ -4,82 +4,50 @@
 
 namespace {
 
-void expectRect(const ViewRect& rect, float x, float y, float width, float height) {
-    EXPECT_NEAR(rect.x, x, 1e-3);
-    EXPECT_NEAR(rect.y, y, 1e-3);
-    EXPECT_NEAR(rect.width, width, 1e-3);
-    EXPECT_NEAR(rect.height, height, 1e-3);
-}
-
-TEST(ViewFit, SmallImageIsEnlargedToTheNarrowerSide) {
-    ViewFit view = fitImageToView(1000, 720, 200, 100, 1.0f);
-    EXPECT_NEAR(view.scale, 4.84f, 1e-4);
-    expectRect(view.rect, 16, 152, 968, 484);
-}
-
-TEST(ViewFit, BandsGrowWithTheDpi) {
-    // 150 %: bands of 168 and 66, sides of 24.
-    ViewFit view = fitImageToView(1500, 1080, 200, 100, 1.5f);
-    EXPECT_NEAR(view.scale, 7.26f, 1e-4);
-    expectRect(view.rect, 24, 228, 1452, 726);
-
-    // 200 %, a tall image limited by the height and centred across.
-    ViewFit tall = fitImageToView(2000, 1440, 100, 400, 2.0f);
-    float available = 1440 - 224 - 88;
-    EXPECT_NEAR(tall.scale, available / 400, 1e-4);
-    EXPECT_NEAR(tall.rect.x, (2000 - 100 * tall.scale) / 2, 1e-3);
-    EXPECT_NEAR(tall.rect.y, 224, 1e-3);
-}
-
-TEST(ViewFit, LargeImageIsReducedAndNeverBelowOnePercent) {
-    ViewFit screen = fitImageToView(1000, 720, 3840, 2160, 1.0f);
-    EXPECT_NEAR(screen.scale, 968.0f / 3840, 1e-5);
-    EXPECT_NEAR(screen.rect.x, 16, 1e-3);
-
-    ViewFit squeezed = fitImageToView(100, 100, 3840, 2160, 1.0f);
-    EXPECT_FLOAT_EQ(squeezed.scale, 0.01f);
-}
-
-TEST(ViewFit, ClientPointsMapToImagePixelsAndBack) {
-    struct Case {
+TEST(ViewFit, PictureFillsTheSpaceBetweenBandsThatGrowWithTheDpi) {
+    struct Row {
         float clientWidth, clientHeight, dpi;
         int imageWidth, imageHeight;
+        float scale, x, y;
     };
-    for (Case c : {Case{1000, 720, 1.0f, 200, 100}, Case{1500, 1080, 1.5f, 1920, 1080},
-                   Case{830, 400, 1.25f, 640, 480}, Case{2000, 1440, 2.0f, 37, 3000}}) {
-        ViewFit view = fitImageToView(c.clientWidth, c.clientHeight, c.imageWidth, c.imageHeight, c.dpi);
-        for (MarkPoint p : {MarkPoint{0, 0}, MarkPoint{c.imageWidth / 3.0f, c.imageHeight / 2.0f},
-                            MarkPoint{c.imageWidth - 1.0f, c.imageHeight - 1.0f}}) {
-            MarkPoint client = imageToClient(p, view);
-            EXPECT_TRUE(insideShownImage(client.x, client.y, view.rect));
-            MarkPoint back = clientToImage(client.x, client.y, view, c.imageWidth, c.imageHeight);
-            EXPECT_NEAR(back.x, p.x, 1e-2) << c.clientWidth << "x" << c.clientHeight;
-            EXPECT_NEAR(back.y, p.y, 1e-2) << c.clientWidth << "x" << c.clientHeight;
-        }
+    const Row rows[] = {
+        {1000, 720, 1.0f, 200, 100, 4.84f, 16, 152},       // enlarged to the narrower side
+        {1500, 1080, 1.5f, 200, 100, 7.26f, 24, 228},      // bands of 168 and 66, sides of 24
+        {2000, 1440, 2.0f, 100, 400, 2.82f, 859, 224},     // limited by the height, centred across
+        {1000, 720, 1.0f, 3840, 2160, 968.0f / 3840, 16, 112 + (564 - 2160 * 968.0f / 3840) / 2},
+        {100, 100, 1.0f, 3840, 2160, 0.01f, 30.8f, 73.2f},  // never below 1 %
+    };
+    for (const Row& row : rows) {
+        ViewFit view = fitImageToView(row.clientWidth, row.clientHeight, row.imageWidth, row.imageHeight, row.dpi);
+        EXPECT_NEAR(view.scale, row.scale, 1e-4) << row.imageWidth;
+        EXPECT_NEAR(view.rect.x, row.x, 1e-2) << row.imageWidth;
+        EXPECT_NEAR(view.rect.y, row.y, 1e-2) << row.imageWidth;
+        EXPECT_NEAR(view.rect.width, row.imageWidth * view.scale, 1e-2);
     }
 }
 
-TEST(ViewFit, PointsOffThePictureAreClampedToItsEdge) {
+TEST(ViewFit, ClientPointsMapToImagePixelsClampedOntoThePicture) {
     ViewFit view = fitImageToView(1000, 720, 200, 100, 1.0f);
-    MarkPoint topLeft = clientToImage(0, 0, view, 200, 100);
-    EXPECT_FLOAT_EQ(topLeft.x, 0);
-    EXPECT_FLOAT_EQ(topLeft.y, 0);
-    MarkPoint farOut = clientToImage(5000, 5000, view, 200, 100);
-    EXPECT_FLOAT_EQ(farOut.x, 199);
-    EXPECT_FLOAT_EQ(farOut.y, 99);
-    MarkPoint inside = clientToImage(16 + 4.84f * 10, 152 + 4.84f * 20, view, 200, 100);
-    EXPECT_NEAR(inside.x, 10, 1e-3);
-    EXPECT_NEAR(inside.y, 20, 1e-3);
+    struct Row {
+        float x, y, imageX, imageY;
+    };
+    const Row rows[] = {{16 + 4.84f * 10, 152 + 4.84f * 20, 10, 20}, {0, 0, 0, 0}, {5000, 5000, 199, 99}};
+    for (const Row& row : rows) {
+        MarkPoint image = clientToImage(row.x, row.y, view, 200, 100);
+        EXPECT_NEAR(image.x, row.imageX, 1e-3);
+        EXPECT_NEAR(image.y, row.imageY, 1e-3);
+    }
+    MarkPoint back = imageToClient({10, 20}, view);
+    EXPECT_NEAR(back.x, 16 + 4.84f * 10, 1e-3);
+    EXPECT_NEAR(back.y, 152 + 4.84f * 20, 1e-3);
 }
 
 TEST(ViewFit, ShownImageIsHalfOpen) {
     ViewRect rect{16, 152, 968, 484};
     EXPECT_TRUE(insideShownImage(16, 152, rect));
     EXPECT_TRUE(insideShownImage(983.9f, 635.9f, rect));
-    EXPECT_FALSE(insideShownImage(984, 300, rect));
-    EXPECT_FALSE(insideShownImage(500, 636, rect));
-    EXPECT_FALSE(insideShownImage(15.9f, 300, rect));
-    EXPECT_FALSE(insideShownImage(500, 100, rect));  // toolbar band
+    for (auto [x, y] : {std::pair{984.0f, 300.0f}, {500.0f, 636.0f}, {15.9f, 300.0f}, {500.0f, 151.9f}})
+        EXPECT_FALSE(insideShownImage(x, y, rect)) << x << "," << y;
 }
 
 }  // namespace
