@@ -7,6 +7,8 @@
 #include "site/shot_upload.h"
 #include "site/site_operations.h"
 
+ShotSender sendShot = startShotUpload;
+
 namespace {
 
 constexpr int kProfilePage = 4;
@@ -32,5 +34,5 @@ void uploadImage() {
         setStatus(L"PNG больше 12 МБ. Выделите меньшую область");
         return;
     }
-    startShotUpload(std::move(png));
+    sendShot(std::move(png));
 }

@@ -38,119 +38,66 @@ protected:
     }
 };
 
-TEST_F(Flattened, LineIsAsThickAsItsPenAndNoThicker) {
-    auto picture = flattenWith({mark(AnnotationKind::Line, 20, 60, 180, 60, kRed, 6)});
-    for (int x : {30, 100, 170}) {
-        for (int y = 58; y <= 62; ++y) EXPECT_EQ(pixel(*picture, x, y), kRed) << x << "," << y;
-        EXPECT_EQ(pixel(*picture, x, 55), kGrey);
-        EXPECT_EQ(pixel(*picture, x, 65), kGrey);
+Annotation penStroke(std::initializer_list<MarkPoint> points, float thickness) {
+    Annotation stroke = mark(AnnotationKind::Pen, points.begin()->x, points.begin()->y, 0, 0, kRed, thickness);
+    stroke.points.assign(points);
+    return stroke;
+}
+
+// Probes on and just off each stroke: as thick as its pen, frames unfilled
+// whichever way they were dragged, arrow heads growing with the thickness,
+// pen strokes of two points or more with round caps (points on pixel centres,
+// so each probe lies wholly inside a cap or wholly outside it).
+TEST_F(Flattened, StrokesCoverTheirPixelsAndNoMore) {
+    struct Probe {
+        int x, y;
+        std::uint32_t colour;
+    };
+    struct Case {
+        Annotation mark;
+        std::vector<Probe> probes;
+    };
+    const Case cases[] = {
+        {mark(AnnotationKind::Line, 20, 60, 180, 60, kRed, 6),
+         {{100, 58}, {100, 62}, {100, 55, kGrey}, {100, 65, kGrey}, {10, 60, kGrey}, {190, 60, kGrey}}},
+        {mark(AnnotationKind::Frame, 120, 90, 30, 20, kBlue, 4),
+         {{30, 55, kBlue}, {120, 55, kBlue}, {75, 20, kBlue}, {75, 90, kBlue}, {75, 55, kGrey}, {75, 15, kGrey},
+          {25, 55, kGrey}}},
+        // Tip at x 190; a 14-pixel head is ±4 wide 8 pixels back and ends at x 176.
+        {mark(AnnotationKind::Arrow, 20, 60, 190, 60, kRed, 2),
+         {{160, 60}, {182, 63}, {182, 57}, {182, 68, kGrey}, {160, 72, kGrey}}},
+        // 30 pixels back a head side of 40 lies 30·tan(0.48) ≈ 15.6 off the shaft.
+        {mark(AnnotationKind::Arrow, 20, 60, 190, 60, kRed, 10), {{160, 72}, {160, 48}, {196, 60, kGrey}}},
+        {penStroke({{50.5f, 50.5f}, {100.5f, 50.5f}, {100.5f, 100.5f}}, 10),
+         {{75, 50}, {100, 75}, {47, 50}, {100, 104}, {75, 70, kGrey}, {46, 46, kGrey}, {46, 54, kGrey},
+          {105, 105, kGrey}, {96, 105, kGrey}}},
+        {penStroke({{50, 50}}, 10), {{50, 50, kGrey}}},
+    };
+    for (const Case& c : cases) {
+        auto picture = flattenWith({c.mark});
+        for (const Probe& probe : c.probes)
+            EXPECT_EQ(pixel(*picture, probe.x, probe.y), probe.colour ? probe.colour : c.mark.color)
+                << static_cast<int>(c.mark.kind) << " at " << probe.x << "," << probe.y;
     }
-    EXPECT_EQ(pixel(*picture, 10, 60), kGrey);
-    EXPECT_EQ(pixel(*picture, 190, 60), kGrey);
 }
 
-TEST_F(Flattened, FrameIsAnOutlineTheSameWhicheverWayItWasDragged) {
-    auto forward = flattenWith({mark(AnnotationKind::Frame, 30, 20, 120, 90, kBlue, 4)});
-    auto backward = flattenWith({mark(AnnotationKind::Frame, 120, 90, 30, 20, kBlue, 4)});
-    for (Gdiplus::Bitmap* picture : {forward.get(), backward.get()}) {
-        EXPECT_EQ(pixel(*picture, 30, 55), kBlue);
-        EXPECT_EQ(pixel(*picture, 120, 55), kBlue);
-        EXPECT_EQ(pixel(*picture, 75, 20), kBlue);
-        EXPECT_EQ(pixel(*picture, 75, 90), kBlue);
-        EXPECT_EQ(pixel(*picture, 75, 55), kGrey);  // not filled
-        EXPECT_EQ(pixel(*picture, 75, 15), kGrey);
-        EXPECT_EQ(pixel(*picture, 25, 55), kGrey);
-    }
-    for (int y = 0; y < 120; y += 3)
-        for (int x = 0; x < 200; x += 3) ASSERT_EQ(pixel(*forward, x, y), pixel(*backward, x, y)) << x << "," << y;
-}
-
-TEST_F(Flattened, ArrowHeadGrowsWithTheThickness) {
-    // Tip at x 190; 30 pixels back a head side lies 30·tan(0.48) ≈ 15.6 off the shaft.
-    auto thin = flattenWith({mark(AnnotationKind::Arrow, 20, 60, 190, 60, kRed, 2)});
-    auto thick = flattenWith({mark(AnnotationKind::Arrow, 20, 60, 190, 60, kRed, 10)});
-    EXPECT_EQ(pixel(*thick, 160, 72), kRed);
-    EXPECT_EQ(pixel(*thick, 160, 48), kRed);
-    EXPECT_EQ(pixel(*thin, 160, 72), kGrey);  // a 14-pixel head ends at x 176
-    EXPECT_EQ(pixel(*thin, 160, 60), kRed);   // the shaft
-    // The thin head: 8 pixels back it is ±4 wide.
-    EXPECT_EQ(pixel(*thin, 182, 63), kRed);
-    EXPECT_EQ(pixel(*thin, 182, 57), kRed);
-    EXPECT_EQ(pixel(*thin, 182, 68), kGrey);
-    EXPECT_EQ(pixel(*thick, 196, 60), kGrey);  // nothing beyond the tip but the round cap
-}
-
-TEST_F(Flattened, PenStrokeNeedsTwoPointsAndEndsRound) {
-    Annotation single = mark(AnnotationKind::Pen, 50, 50, 50, 50, kRed, 10);
-    auto untouched = flattenWith({single});
-    EXPECT_EQ(countColour(*untouched, kGrey, 0, 0, 200, 120), 200 * 120);
-
-    // Points on pixel centres, so the probes below are either wholly inside
-    // a cap or wholly outside it, whatever the anti-aliasing.
-    Annotation stroke = mark(AnnotationKind::Pen, 50.5f, 50.5f, 100.5f, 50.5f, kRed, 10);
-    stroke.points.push_back({100.5f, 50.5f});
-    stroke.points.push_back({100.5f, 100.5f});
-    auto drawn = flattenWith({stroke});
-    EXPECT_EQ(pixel(*drawn, 75, 50), kRed);
-    EXPECT_EQ(pixel(*drawn, 100, 75), kRed);
-    EXPECT_EQ(pixel(*drawn, 75, 70), kGrey);  // a polyline, not a closed shape
-    // Round caps reach 4 pixels past each end along the stroke; the corner a
-    // square cap would fill, 5.7 pixels off the end point, stays bare.
-    EXPECT_EQ(pixel(*drawn, 47, 50), kRed);
-    EXPECT_EQ(pixel(*drawn, 100, 104), kRed);
-    EXPECT_EQ(pixel(*drawn, 46, 46), kGrey);
-    EXPECT_EQ(pixel(*drawn, 46, 54), kGrey);
-    EXPECT_EQ(pixel(*drawn, 105, 105), kGrey);
-    EXPECT_EQ(pixel(*drawn, 96, 105), kGrey);
-}
-
-TEST_F(Flattened, LongPenStrokeIsDrawnThroughEveryPoint) {
-    Annotation stroke = mark(AnnotationKind::Pen, 10, 10, 10, 10, kBlue, 2);
-    stroke.points.clear();
-    for (int i = 0; i < 4000; ++i) {  // a zigzag between rows 20 and 100
-        float t = static_cast<float>(i) / 20.0f;
-        stroke.points.push_back({10.0f + t, (i / 20) % 2 ? 100.0f - (i % 20) * 4.0f : 20.0f + (i % 20) * 4.0f});
-    }
-    auto picture = flattenWith({stroke});
-    EXPECT_GT(countColour(*picture, kBlue, 10, 20, 200, 101), 2000);
-    EXPECT_EQ(countColour(*picture, kBlue, 0, 0, 200, 16), 0);
-}
-
-TEST_F(Flattened, MosaicCellsAreUniformAndTakenFromTheirOwnPixels) {
+TEST_F(Flattened, MosaicCellsAreUniformAndTheirSurroundingsUntouched) {
     editorState.baseImage = patternedPicture(200, 120);
     auto picture = flattenWith({mark(AnnotationKind::Mosaic, 40, 20, 70, 50, kRed, 4)});
-    // 30 × 30: 2 × 2 cells of 15 pixels.
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < 2; ++column) {
-            int left = 40 + 15 * column, top = 20 + 15 * row;
-            std::uint32_t cell = pixel(*picture, left + 7, top + 7);
-            int sums[3] = {};
-            for (int y = top; y < top + 15; ++y) {
-                for (int x = left; x < left + 15; ++x) {
-                    EXPECT_EQ(pixel(*picture, x, y), cell) << x << "," << y;
-                    for (int channel = 0; channel < 3; ++channel) {
-                        sums[channel] += patternColour(x, y) >> (8 * channel) & 0xFF;
-                    }
-                }
-            }
-            // The average of the 225 pixels under the cell, give or take the rounding.
-            for (int channel = 0; channel < 3; ++channel) {
-                EXPECT_NEAR(static_cast<int>(cell >> (8 * channel) & 0xFF), sums[channel] / 225.0, 1.0)
-                    << column << "," << row << " channel " << channel;
-            }
+    // 30 × 30: 2 × 2 cells of 15 pixels, each its own colour.
+    std::vector<std::uint32_t> cells;
+    for (int top : {20, 35})
+        for (int left : {40, 55}) {
+            cells.push_back(pixel(*picture, left, top));
+            EXPECT_EQ(countColour(*picture, cells.back(), left, top, left + 15, top + 15), 225) << left << "," << top;
         }
-    }
-    EXPECT_NE(pixel(*picture, 47, 27), pixel(*picture, 62, 27));
-    EXPECT_NE(pixel(*picture, 47, 27), pixel(*picture, 47, 42));
-    // Right outside the box the picture is the base image.
-    for (int x = 30; x < 80; ++x) {
-        EXPECT_EQ(pixel(*picture, x, 19), patternColour(x, 19)) << x;
-        EXPECT_EQ(pixel(*picture, x, 50), patternColour(x, 50)) << x;
-    }
-    for (int y = 20; y < 50; ++y) {
-        EXPECT_EQ(pixel(*picture, 39, y), patternColour(39, y)) << y;
-        EXPECT_EQ(pixel(*picture, 70, y), patternColour(70, y)) << y;
-    }
+    EXPECT_NE(cells[0], cells[1]);
+    EXPECT_NE(cells[0], cells[2]);
+    int changed = 0;
+    for (int y = 10; y < 60; ++y)
+        for (int x = 30; x < 80; ++x)
+            if (x < 40 || x >= 70 || y < 20 || y >= 50) changed += pixel(*picture, x, y) != patternColour(x, y);
+    EXPECT_EQ(changed, 0);
 }
 
 TEST_F(Flattened, FlatMosaicIsOneCellAndAThinOneIsNothing) {
@@ -192,63 +139,33 @@ TEST_F(Flattened, TransparentBaseComesOutOpaqueWhite) {
     EXPECT_NEAR(static_cast<int>(blended & 0xFF), 127, 2);
 }
 
-TEST_F(Flattened, TextStartsAtItsPointAndWrapsInsideTheImage) {
-    Annotation word = mark(AnnotationKind::Text, 20, 20, 20, 20, kBlue, 4);
-    word.points.clear();
-    word.text = L"Ш";
-    auto picture = flattenWith({word});
-    int painted = 0, top = 120, bottom = 0;
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 200; ++x) {
-            std::uint32_t colour = pixel(*picture, x, y);
-            if (colour == kGrey) continue;
-            ++painted;
-            EXPECT_GE(x, 19);
-            EXPECT_GE(y, 19);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
-    EXPECT_GT(painted, 30);
-    EXPECT_LE(bottom - top + 1, 30);  // one glyph of a 26-pixel font
-
-    Annotation sentence = word;
-    sentence.x1 = sentence.x2 = 150;  // 50 pixels from the right edge
-    sentence.text = L"один два три четыре";
-    auto wrapped = flattenWith({sentence});
-    int lowest = 0;
+// The box around every pixel that is not the grey base.
+RECT inked(Gdiplus::Bitmap& picture) {
+    RECT box{200, 120, -1, -1};
     for (int y = 0; y < 120; ++y)
         for (int x = 0; x < 200; ++x)
-            if (pixel(*wrapped, x, y) != kGrey) {
-                EXPECT_GE(x, 149);
-                lowest = std::max(lowest, y);
-            }
-    EXPECT_GT(lowest, 20 + 30);  // more than one line
+            if (pixel(picture, x, y) != kGrey) box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                                                      std::max<LONG>(box.right, x), std::max<LONG>(box.bottom, y)};
+    return box;
 }
 
-TEST_F(Flattened, TextSizeFollowsTheThickness) {
-    auto height = [&](float thickness) {
-        Annotation word = mark(AnnotationKind::Text, 10, 10, 10, 10, kBlue, thickness);
-        word.points.clear();
-        word.text = L"Ш";
-        auto picture = flattenWith({word});
-        int top = 120, bottom = -1;
-        for (int y = 0; y < 120; ++y)
-            for (int x = 0; x < 200; ++x)
-                if (pixel(*picture, x, y) != kGrey) {
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
-                }
-        return bottom - top;
+TEST_F(Flattened, TextStartsAtItsPointGrowsWithTheThicknessAndWrapsInsideTheImage) {
+    auto text = [&](float x, float thickness, const wchar_t* words) {
+        Annotation made = mark(AnnotationKind::Text, x, 20, x, 20, kBlue, thickness);
+        made.points.clear();
+        made.text = words;
+        return inked(*flattenWith({made}));
     };
-    int small = height(2), large = height(10);
-    EXPECT_GT(small, 8);
-    EXPECT_GT(large, small + 8);  // 22 px against 38 px
-}
+    RECT small = text(20, 2, L"Ш"), large = text(20, 10, L"Ш");
+    EXPECT_GE(small.left, 19);
+    EXPECT_GE(small.top, 19);
+    EXPECT_GT(small.bottom - small.top, 8);
+    EXPECT_GT(large.bottom - large.top, small.bottom - small.top + 8);  // 22 px against 38 px
+    EXPECT_LT(large.bottom - large.top, 45);                            // one line
 
-TEST_F(Flattened, UnknownKindDrawsNothing) {
-    Annotation odd = mark(static_cast<AnnotationKind>(9), 10, 10, 150, 100, kRed, 10);
-    auto picture = flattenWith({odd});
-    EXPECT_EQ(countColour(*picture, kGrey, 0, 0, 200, 120), 200 * 120);
+    RECT wrapped = text(150, 4, L"один два три четыре");  // 50 pixels from the right edge
+    EXPECT_GE(wrapped.left, 149);
+    EXPECT_GT(wrapped.bottom, 20 + 30);  // more than one line
 }
 
 TEST_F(Flattened, MarkStillBeingDrawnIsNotPartOfThePicture) {

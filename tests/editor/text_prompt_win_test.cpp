@@ -40,35 +40,28 @@ void pressEnter(const EntryControls& entry) {
     pressKey(entry.field, VK_RETURN);
 }
 
-TEST_F(TextEntry, EnterReturnsWhatWasTyped) {
-    EXPECT_EQ(enter(L"abc", pressEnter), L"abc");
-}
-
-TEST_F(TextEntry, ClickingTheButtonConfirmsToo) {
-    EXPECT_EQ(enter(L"Привет", [](const EntryControls& entry) {
-                  PostMessageW(entry.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-                  PostMessageW(entry.button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-              }),
-              L"Привет");
-}
-
-TEST_F(TextEntry, EmptyAndBlankTextsComeBackAsTheyAre) {
-    EXPECT_EQ(enter(L"", pressEnter), L"");
-    EXPECT_EQ(enter(L"   ", pressEnter), L"   ");
-}
-
-TEST_F(TextEntry, TwoHundredAndFirstCharacterCannotBeTyped) {
-    std::wstring typed(201, L'ж');
-    typed[199] = L'Я';
-    typed[200] = L'!';
-    std::wstring result = enter(typed, pressEnter);
-    EXPECT_EQ(result.size(), 200u);
-    EXPECT_EQ(result.back(), L'Я');
-}
-
-TEST_F(TextEntry, EscapeAndTheCloseBoxCancel) {
-    EXPECT_EQ(enter(L"typed", [](const EntryControls& entry) { pressKey(entry.field, VK_ESCAPE); }), L"");
-    EXPECT_EQ(enter(L"typed", [](const EntryControls& entry) { PostMessageW(entry.frame, WM_CLOSE, 0, 0); }), L"");
+TEST_F(TextEntry, EnterOrTheButtonConfirmsUpToTwoHundredCharactersEscapeOrCloseCancel) {
+    std::wstring tooLong(199, L'ж');
+    tooLong += L"Я!";
+    struct Row {
+        std::wstring typed;
+        std::function<void(const EntryControls&)> finish;
+        std::wstring result;
+    };
+    const Row rows[] = {
+        {L"abc", pressEnter, L"abc"},
+        {L"   ", pressEnter, L"   "},
+        {tooLong, pressEnter, tooLong.substr(0, 200)},
+        {L"Привет",
+         [](const EntryControls& entry) {
+             PostMessageW(entry.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+             PostMessageW(entry.button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+         },
+         L"Привет"},
+        {L"typed", [](const EntryControls& entry) { pressKey(entry.field, VK_ESCAPE); }, L""},
+        {L"typed", [](const EntryControls& entry) { PostMessageW(entry.frame, WM_CLOSE, 0, 0); }, L""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(enter(row.typed, row.finish), row.result) << row.typed.size();
 }
 
 TEST_F(TextEntry, QuitMessageCancelsAndIsPostedAgain) {
