@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "app/app_state.h"
 #include "app/command_ids.h"
@@ -15,7 +17,9 @@
 #include "editor/support/entry_script_win.h"
 #include "editor/support/pictures_win.h"
 #include "editor/upload_start.h"
+#include "site/request_runner.h"
 #include "site/shot_upload.h"
+#include "support/win_process.h"
 #include "storage/capture_history.h"
 #include "support/shell_session_win.h"
 
@@ -319,6 +323,32 @@ TEST_F(EditorWindow, UploadStartsOnlyLinkedAndIdleWithThePictureAsItIsAtThePress
     ASSERT_EQ(sentShots.size(), 1u);
     EXPECT_TRUE(sentShots[0] == atThePress);
     EXPECT_FALSE(sentShots[0] == flattenedPng());
+}
+
+// The real upload with its worker held back until the picture is gone:
+// what it sends was taken at the press, so it still goes out (and finds no
+// site at port 1).
+TEST_F(EditorWindow, UploadReadsThePictureOnlyAtThePress) {
+    open();
+    app.token = "linked";
+    std::wstring address = std::exchange(app.siteAddress, L"https://127.0.0.1:1");
+    sendShot = startShotUpload;
+    std::function<void()> worker;
+    setRequestRunnerSeams(nullptr, [&](std::function<void()> body) {
+        worker = std::move(body);
+        return std::thread();
+    });
+    command(ID_UPLOAD);
+    setRequestRunnerSeams(nullptr, nullptr);
+    ASSERT_TRUE(worker);
+    editorState.baseImage.reset();
+    worker();
+    EXPECT_TRUE(testsupport::waitFor([] {
+        testsupport::pumpMessages();
+        return !app.busy;
+    }));
+    app.siteAddress = address;
+    EXPECT_EQ(app.statusLine, L"Нет соединения с сайтом. Проверьте интернет и адрес");
 }
 
 TEST_F(EditorWindow, PngOverTheLimitIsNotSent) {
