@@ -22,7 +22,7 @@ public:
     std::string clipboard;
     int refreshRequests = 0;
     int rebuilds = 0;
-    std::vector<std::pair<std::string, std::string>> messages;
+    std::vector<std::string> messages;  // "caption: text"
 
     nlohmann::json& profile() override { return profileValue; }
     nlohmann::json& news() override { return newsValue; }
@@ -47,7 +47,7 @@ public:
         return true;
     }
     void showMessage(const std::string& text, const std::string& caption) override {
-        messages.emplace_back(text, caption);
+        messages.push_back(caption + ": " + text);
     }
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // A network that answers from a script and remembers what it was asked.
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -10,71 +11,64 @@
 struct ScriptedChunk {
     std::string data;
     bool readFails = false;
+    std::optional<std::size_t> announced;  // what bytesAvailable says; the data's size when unset
+    std::optional<std::size_t> claimed;    // what readInto says it read; the bytes copied when unset
+    std::size_t announcedSize() const { return announced.value_or(data.size()); }
 };
 
 class ScriptedConnection : public HttpConnection {
 public:
     // Script
-    bool sessionOpens = true;
-    bool requestOpens = true;
-    bool exchangeWorks = true;
+    std::string failingStep;  // "session", "request" or "exchange"
     std::uint32_t status = 200;
     std::deque<ScriptedChunk> chunks;
-    bool availabilityFails = false;  // after the chunks are used up
+    bool availabilityFails = false;  // once the chunks are used up
 
     // What happened
     std::vector<std::string> steps;
     HttpTimeouts timeouts{};
-    std::string host;
+    std::string host, method, path, headers, sentBody;
     std::uint16_t port = 0;
-    std::string method;
-    std::string path;
-    std::string headers;
-    std::string sentBody;
     int reads = 0;
-
-    void answer(std::uint32_t code, const std::string& body) {
-        status = code;
-        if (!body.empty()) chunks.push_back({body});
-    }
+    std::size_t delivered = 0;
+    bool misread = false;  // a read of another size than announced, or of nothing announced
 
     bool openSession(const HttpTimeouts& given) override {
-        steps.push_back("session");
         timeouts = given;
-        return sessionOpens;
+        return step("session");
     }
     bool openRequest(const std::string& h, std::uint16_t p, const std::string& m, const std::string& pa) override {
-        steps.push_back("request");
-        host = h;
-        port = p;
-        method = m;
-        path = pa;
-        return requestOpens;
+        host = h, port = p, method = m, path = pa;
+        return step("request");
     }
     bool exchange(const std::string& h, std::string_view body) override {
-        steps.push_back("exchange");
-        headers = h;
-        sentBody = body;
-        return exchangeWorks;
+        headers = h, sentBody = body;
+        return step("exchange");
     }
     std::uint32_t statusCode() override {
-        steps.push_back("status");
+        step("status");
         return status;
     }
     std::optional<std::size_t> bytesAvailable() override {
-        if (chunks.empty()) {
-            if (availabilityFails) return std::nullopt;
-            return 0;
-        }
-        return chunks.front().data.size();
+        if (chunks.empty()) return availabilityFails ? std::nullopt : std::optional<std::size_t>(0);
+        return chunks.front().announcedSize();
     }
     std::optional<std::size_t> readInto(char* buffer, std::size_t size) override {
         ++reads;
+        misread = misread || chunks.empty() || size != chunks.front().announcedSize();
+        if (misread) return std::nullopt;
         ScriptedChunk chunk = std::move(chunks.front());
         chunks.pop_front();
         if (chunk.readFails) return std::nullopt;
         std::size_t count = std::min(size, chunk.data.size());
         chunk.data.copy(buffer, count);
-        return count;
+        delivered += count;
+        return chunk.claimed.value_or(count);
+    }
+
+private:
+    bool step(const char* name) {
+        steps.push_back(name);
+        return failingStep != name;
     }
 };

@@ -6,29 +6,28 @@
 
 #include "fake_site_host.h"
 #include "site/site_address.h"
-#include "site/site_api.h"
 #include "site/site_operations.h"
 
 using nlohmann::json;
 
 namespace {
 
-struct SentCall {
-    std::string baseUrl, token, method, path, body;
-    bool isPng;
-};
-
-// Answers each path from a table and records every call in order.
+// Answers each path from a table and records every call as
+// "METHOD path[ Bearer token][ png][ body]".
 class RecordingTransport {
 public:
-    std::vector<SentCall> calls;
+    std::vector<std::string> calls;
     std::map<std::string, json> answers;
-    std::string failingPath;
 
     SiteTransport transport() {
         return [this](const HttpCall& call) {
-            calls.push_back({call.baseUrl, call.token, call.method, call.path, std::string(call.body), call.isPng});
-            if (call.path == failingPath) throw std::runtime_error("Нет соединения с сайтом. Проверьте интернет и адрес");
+            EXPECT_EQ(call.baseUrl, "https://clip.test");
+            std::string line = call.method + " " + call.path;
+            if (!call.token.empty()) line += " Bearer " + call.token;
+            if (call.isPng) line += " png";
+            if (!call.body.empty()) line += " " + std::string(call.body);
+            calls.push_back(line);
+            if (!answers.contains(call.path)) throw std::runtime_error("Нет соединения с сайтом");
             return answers.at(call.path);
         };
     }
@@ -36,88 +35,60 @@ public:
 
 const json kNews = json::array({{{"title", "Новое"}, {"body", "Текст"}}});
 const json kProfile = {{"username", "anna"}, {"used", 4}, {"limit", 30}};
+constexpr char kSaveFailed[] = "Не удалось сохранить настройки на диск";
 
 }  // namespace
 
-TEST(Refresh, LinkedAsksForNewsWithoutTheTokenThenForTheProfileWithIt) {
-    RecordingTransport site;
-    site.answers = {{"/api/notifications", kNews}, {"/api/me", kProfile}};
-    json answer = refreshWork(site.transport(), "https://clip.test", "secret");
-    ASSERT_EQ(site.calls.size(), 2u);
-    EXPECT_EQ(site.calls[0].path, "/api/notifications");
-    EXPECT_EQ(site.calls[0].token, "");
-    EXPECT_EQ(site.calls[0].method, "GET");
-    EXPECT_EQ(site.calls[1].path, "/api/me");
-    EXPECT_EQ(site.calls[1].token, "secret");
-    for (const SentCall& call : site.calls) {
-        EXPECT_EQ(call.baseUrl, "https://clip.test");
-        EXPECT_TRUE(call.body.empty());
-        EXPECT_FALSE(call.isPng);
+TEST(Refresh, NewsWithoutTheTokenThenTheProfileOnlyWhenLinked) {
+    struct Row {
+        std::string token;
+        std::vector<std::string> calls;
+        json profile;
+        const char* status;
+    };
+    const Row rows[] = {
+        {"secret", {"GET /api/notifications", "GET /api/me Bearer secret"}, kProfile, "Данные обновлены"},
+        {"", {"GET /api/notifications"}, {{"used", 2}}, "Привяжите профиль для загрузки на сайт"},
+    };
+    for (const Row& row : rows) {
+        RecordingTransport site;
+        site.answers = {{"/api/notifications", kNews}, {"/api/me", kProfile}};
+        FakeSiteHost host;
+        host.token = row.token;
+        host.profileValue = {{"used", 2}};
+        completeRefresh(host, refreshWork(site.transport(), "https://clip.test", row.token));
+        EXPECT_EQ(site.calls, row.calls);
+        EXPECT_EQ(host.newsValue, kNews);
+        EXPECT_EQ(host.profileValue, row.profile);
+        EXPECT_EQ(host.status, row.status);
     }
-    EXPECT_EQ(answer, json({{"news", kNews}, {"me", kProfile}}));
+    RecordingTransport down;
+    EXPECT_THROW(refreshWork(down.transport(), "https://clip.test", "secret"), std::runtime_error);
+    EXPECT_EQ(down.calls.size(), 1u);
 }
 
-TEST(Refresh, UnlinkedAsksOnlyForNewsAndKeepsTheProfile) {
+TEST(Link, SendsTheCodeAloneAndStoresTokenWithAddressThenRefreshes) {
     RecordingTransport site;
-    site.answers = {{"/api/notifications", kNews}};
-    json answer = refreshWork(site.transport(), "https://clip.test", "");
-    ASSERT_EQ(site.calls.size(), 1u);
-    EXPECT_FALSE(answer.contains("me"));
-
-    FakeSiteHost host;
-    host.profileValue = {{"used", 2}};
-    completeRefresh(host, answer);
-    EXPECT_EQ(host.newsValue, kNews);
-    EXPECT_EQ(host.profileValue, json({{"used", 2}}));
-    EXPECT_EQ(host.status, "Привяжите профиль для загрузки на сайт");
-}
-
-TEST(Refresh, FailedNewsRequestNeverAsksForTheProfile) {
-    RecordingTransport site;
-    site.failingPath = "/api/notifications";
-    EXPECT_THROW(refreshWork(site.transport(), "https://clip.test", "secret"), std::runtime_error);
-    EXPECT_EQ(site.calls.size(), 1u);
-}
-
-TEST(Refresh, CompletionWhileLinkedStoresBothAnswers) {
-    FakeSiteHost host;
-    host.token = "secret";
-    completeRefresh(host, {{"news", json::object()}, {"me", kProfile}});
-    EXPECT_EQ(host.newsValue, json::object());
-    EXPECT_EQ(host.profileValue, kProfile);
-    EXPECT_EQ(host.status, "Данные обновлены");
-}
-
-TEST(Link, SendsTheCodeAsTheOnlyMemberWithoutAToken) {
-    RecordingTransport site;
-    site.answers = {{"/api/link/redeem", {{"token", "t"}}}};
-    linkWork(site.transport(), "https://clip.test", "КОД-42");
-    ASSERT_EQ(site.calls.size(), 1u);
-    EXPECT_EQ(site.calls[0].method, "POST");
-    EXPECT_EQ(site.calls[0].token, "");
-    EXPECT_EQ(site.calls[0].body, "{\"code\":\"КОД-42\"}");
-    EXPECT_EQ(site_api::linkRequestBody(""), "{\"code\":\"\"}");
-    EXPECT_EQ(site_api::linkRequestBody("a\"b"), "{\"code\":\"a\\\"b\"}");
-}
-
-TEST(Link, SuccessStoresTokenAndAddressTogetherAndAsksForARefresh) {
+    site.answers = {{"/api/link/redeem", {{"token", "fresh"}, {"extra", 1}}}};
     FakeSiteHost host;
     host.profileValue = kProfile;
-    completeLink(host, "https://new.test", {{"token", "fresh"}, {"extra", 1}});
+    completeLink(host, "https://new.test", linkWork(site.transport(), "https://clip.test", "КОД \"42\""));
+    EXPECT_EQ(site.calls, std::vector<std::string>{R"(POST /api/link/redeem {"code":"КОД \"42\""})"});
     EXPECT_EQ(host.token, "fresh");
-    EXPECT_EQ(host.address, "https://new.test");
     EXPECT_EQ(host.savedAddresses, std::vector<std::string>{"https://new.test"});
     EXPECT_EQ(host.profileValue, json::object());
     EXPECT_EQ(host.status, "Профиль привязан");
     EXPECT_EQ(host.refreshRequests, 1);
 }
 
-TEST(Link, AnswerWithoutAStringTokenChangesNothing) {
-    for (const json& answer : {json::object(), json{{"token", 5}}, json::array(), json{{"token", ""}},
-                               json{{"token", "t\r\nX-Other: 1"}}, json{{"token", std::string("t\0u", 3)}},
-                               json{{"token", "t\x1fu"}}, json{{"token", "t\x7f"}}}) {
+TEST(Link, UnusableTokenOrOneThatCannotBeProtectedChangesNothing) {
+    const json answers[] = {json::object(), {{"token", 5}}, json::array(), {{"token", ""}},
+                            {{"token", "t\r\nX-Other: 1"}}, {{"token", std::string("t\0u", 3)}},
+                            {{"token", "t\x1fu"}}, {{"token", "t\x7f"}}, {{"token", "fresh"}}};
+    for (const json& answer : answers) {
         FakeSiteHost host;
         host.token = "old";
+        host.protectionFails = answer == json{{"token", "fresh"}};
         host.profileValue = kProfile;
         EXPECT_ANY_THROW(completeLink(host, "https://new.test", answer)) << answer.dump();
         EXPECT_EQ(host.address, "https://old.test") << answer.dump();
@@ -128,168 +99,103 @@ TEST(Link, AnswerWithoutAStringTokenChangesNothing) {
     }
 }
 
-TEST(Link, MissingTokenIsReportedWithTheLibrarysMessage) {
-    FakeSiteHost host;
-    try {
-        completeLink(host, "https://new.test", json::object());
-        ADD_FAILURE();
-    } catch (const json::out_of_range& error) {
-        EXPECT_NE(std::string(error.what()).find("token"), std::string::npos);
-    }
-}
-
-TEST(Link, TokenThatCannotBeProtectedKeepsTheOldAddress) {
-    FakeSiteHost host;
-    host.protectionFails = true;
-    host.profileValue = kProfile;
-    EXPECT_THROW(completeLink(host, "https://new.test", {{"token", "fresh"}}), std::runtime_error);
-    EXPECT_EQ(host.address, "https://old.test");
-    EXPECT_EQ(host.profileValue, kProfile);
-    EXPECT_EQ(host.refreshRequests, 0);
-}
-
-TEST(Link, FailedSaveKeepsItsMessageInsteadOfClaimingSuccess) {
+TEST(Link, FailedSaveKeepsItsMessageAndStartsNoRefresh) {
     FakeSiteHost host;
     host.saveFails = true;
     completeLink(host, "https://new.test", {{"token", "fresh"}});
-    EXPECT_EQ(host.status, "Не удалось сохранить настройки на диск");
+    EXPECT_EQ(host.status, kSaveFailed);
     EXPECT_EQ(host.token, "fresh");  // linked for this session
     EXPECT_EQ(host.refreshRequests, 0);
 }
 
-TEST(Unlink, ForgetsTheTokenKeepsNewsAndAddress) {
-    FakeSiteHost host;
-    host.token = "secret";
-    host.profileValue = kProfile;
-    host.newsValue = kNews;
-    forgetLink(host);
-    EXPECT_TRUE(host.token.empty());
-    EXPECT_EQ(host.profileValue, json::object());
-    EXPECT_EQ(host.newsValue, kNews);
-    EXPECT_EQ(host.address, "https://old.test");
-    EXPECT_EQ(host.status, "Приложение отвязано");
-    EXPECT_EQ(host.rebuilds, 1);
+TEST(Unlink, ForgetsTokenAndProfileKeepsNewsAndAddress) {
+    for (bool saveFails : {false, true}) {
+        FakeSiteHost host;
+        host.token = "secret";
+        host.saveFails = saveFails;
+        host.profileValue = kProfile;
+        host.newsValue = kNews;
+        forgetLink(host);
+        EXPECT_TRUE(host.token.empty());
+        EXPECT_EQ(host.profileValue, json::object());
+        EXPECT_EQ(host.newsValue, kNews);
+        EXPECT_EQ(host.address, "https://old.test");
+        EXPECT_EQ(host.status, saveFails ? kSaveFailed : "Приложение отвязано");
+        EXPECT_EQ(host.rebuilds, 1);
+    }
 }
 
-TEST(Unlink, FailedSaveKeepsItsMessage) {
-    FakeSiteHost host;
-    host.token = "secret";
-    host.saveFails = true;
-    forgetLink(host);
-    EXPECT_TRUE(host.token.empty());
-    EXPECT_EQ(host.status, "Не удалось сохранить настройки на диск");
-    EXPECT_EQ(host.rebuilds, 1);
-}
-
-TEST(Upload, PostsThePngWithTheToken) {
+TEST(Upload, PostsThePngWithTheTokenUpToTwelveMebibytes) {
     RecordingTransport site;
     site.answers = {{"/api/shots", {{"url", "https://clip.test/s/1"}}}};
     std::string png("\x89PNG\0\x01", 6);
     EXPECT_EQ(uploadWork(site.transport(), "https://clip.test", "secret", png), json({{"url", "https://clip.test/s/1"}}));
-    ASSERT_EQ(site.calls.size(), 1u);
-    EXPECT_EQ(site.calls[0].method, "POST");
-    EXPECT_EQ(site.calls[0].token, "secret");
-    EXPECT_EQ(site.calls[0].body, png);
-    EXPECT_TRUE(site.calls[0].isPng);
-}
-
-TEST(Upload, SizeLimitIsTwelveMebibytes) {
+    EXPECT_EQ(site.calls, std::vector<std::string>{"POST /api/shots Bearer secret png " + png});
     EXPECT_TRUE(pngFitsUploadLimit(12582912));
     EXPECT_FALSE(pngFitsUploadLimit(12582913));
 }
 
-TEST(Upload, SuccessCopiesTheLinkCountsAndShowsTheBox) {
-    FakeSiteHost host;
-    host.profileValue = kProfile;
-    completeUpload(host, {{"url", "https://clip.test/s/абв"}});
-    EXPECT_EQ(host.clipboard, "https://clip.test/s/абв");
-    EXPECT_EQ(host.status, "Ссылка скопирована • доступна 14 дней");
-    EXPECT_EQ(host.profileValue["used"], 5);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, "https://clip.test/s/абв\n\nСсылка уже в буфере обмена.");
-    EXPECT_EQ(host.messages[0].second, "Снимок опубликован");
-}
-
-TEST(Upload, BusyClipboardStillCountsAsDone) {
-    FakeSiteHost host;
-    host.clipboardBusy = true;
-    completeUpload(host, {{"url", "https://clip.test/s/1"}});
-    EXPECT_EQ(host.status, "Загружено: https://clip.test/s/1");
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first,
-              "https://clip.test/s/1\n\nНе удалось скопировать ссылку. Повторите копирование вручную.");
-}
-
-TEST(Upload, EmptyProfileGetsNoCount) {
-    FakeSiteHost host;
-    completeUpload(host, {{"url", "https://clip.test/s/1"}});
-    EXPECT_EQ(host.profileValue, json::object());
-}
-
-TEST(Upload, AnswerWithoutAStringUrlChangesNothing) {
-    for (const json& answer : {json::object(), json{{"url", 1}}, json("x")}) {
+TEST(Upload, LinkIsCopiedCountedAndShown) {
+    struct Row {
+        bool clipboardBusy;
+        json profile;
+        const char* status;
+        const char* note;
+        json profileAfter;
+    };
+    const char* copied = "Ссылка скопирована • доступна 14 дней";
+    const char* inClipboard = "Ссылка уже в буфере обмена.";
+    const Row rows[] = {
+        {false, kProfile, copied, inClipboard, {{"username", "anna"}, {"used", 5}, {"limit", 30}}},
+        {true, {{"used", 1}}, "Загружено: https://снимки.рф/s/1",
+         "Не удалось скопировать ссылку. Повторите копирование вручную.", {{"used", 2}}},
+        {false, json::object(), copied, inClipboard, json::object()},
+        // A "used" that is no usable number is left alone; the upload itself succeeded.
+        {false, {{"used", "4"}}, copied, inClipboard, {{"used", "4"}}},
+        {false, {{"used", nullptr}}, copied, inClipboard, {{"used", nullptr}}},
+        {false, {{"used", 1e300}}, copied, inClipboard, {{"used", 1e300}}},
+    };
+    for (const Row& row : rows) {
         FakeSiteHost host;
-        host.profileValue = kProfile;
-        EXPECT_ANY_THROW(completeUpload(host, answer));
-        EXPECT_EQ(host.status, "начало");
-        EXPECT_TRUE(host.clipboard.empty());
-        EXPECT_EQ(host.profileValue, kProfile);
-        EXPECT_TRUE(host.messages.empty());
+        host.clipboardBusy = row.clipboardBusy;
+        host.profileValue = row.profile;
+        completeUpload(host, {{"url", "https://снимки.рф/s/1"}});
+        EXPECT_EQ(host.clipboard, row.clipboardBusy ? "" : "https://снимки.рф/s/1");
+        EXPECT_EQ(host.status, row.status);
+        EXPECT_EQ(host.profileValue, row.profileAfter);
+        EXPECT_EQ(host.messages, std::vector<std::string>{std::string("Снимок опубликован: https://снимки.рф/s/1\n\n") + row.note});
     }
 }
 
-TEST(Upload, UrlThatIsNotAPrintableHttpsLinkIsAnInvalidAnswer) {
-    for (const char* url : {"http://clip.test/s/1", "https://", "https://clip.test/s/1\r\nmore", "https://clip.test/a b",
-                            " https://clip.test/s/1", "javascript:alert(1)", "https://clip.test/\x7f"}) {
+TEST(Upload, AnswerWithoutAPrintableHttpsLinkChangesNothing) {
+    for (const json& url : {json(nullptr), json(1), json("http://clip.test/s/1"), json("https://"),
+                            json("https://clip.test/s/1\r\nmore"), json("https://clip.test/a b"),
+                            json(" https://clip.test/s/1"), json("javascript:alert(1)"), json("https://clip.test/\x7f")}) {
         FakeSiteHost host;
         host.profileValue = kProfile;
-        try {
-            completeUpload(host, {{"url", url}});
-            ADD_FAILURE() << url;
-        } catch (const std::runtime_error& error) {
-            EXPECT_STREQ(error.what(), "Сайт вернул некорректный ответ") << url;
-        }
+        EXPECT_ANY_THROW(completeUpload(host, url.is_null() ? json::object() : json{{"url", url}})) << url;
+        EXPECT_EQ(host.status, "начало") << url;
         EXPECT_TRUE(host.clipboard.empty()) << url;
         EXPECT_EQ(host.profileValue, kProfile) << url;
         EXPECT_TRUE(host.messages.empty()) << url;
     }
-    FakeSiteHost host;  // a site under a Cyrillic domain name hands out such links
-    completeUpload(host, {{"url", "https://снимки.рф/s/1"}});
-    EXPECT_EQ(host.clipboard, "https://снимки.рф/s/1");
 }
 
-TEST(Upload, UnusableUsedCountIsSkippedAndTheUploadReportedDone) {
-    for (const json& used : {json("4"), json::array(), json(nullptr), json::object(), json(1e300)}) {
-        FakeSiteHost host;
-        host.profileValue = {{"used", used}};
-        completeUpload(host, {{"url", "https://clip.test/s/1"}});
-        EXPECT_EQ(host.profileValue["used"], used) << used.dump();
-        EXPECT_EQ(host.status, "Ссылка скопирована • доступна 14 дней") << used.dump();
-        EXPECT_EQ(host.messages.size(), 1u) << used.dump();
-    }
+TEST(Upload, RaisedCountReadsBooleansCutsFractionsAndRefusesOverflow) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    const std::pair<json, std::optional<int>> rows[] = {
+        {true, 2},        {false, 1},        {4.9, 5},           {-2.5, -1},
+        {0u, 1},          {kMax - 1, kMax},  {kMax, std::nullopt}, {json::array(), std::nullopt},
+        {std::numeric_limits<std::uint64_t>::max(), std::nullopt},
+        {std::numeric_limits<std::int64_t>::min(), std::nullopt},
+    };
+    for (const auto& [used, raised] : rows) EXPECT_EQ(raisedUploadCount(used), raised) << used;
 }
 
-TEST(Upload, UsedCountReadsBooleansAndCutsFractions) {
-    EXPECT_EQ(raisedUploadCount(json(true)), 2);
-    EXPECT_EQ(raisedUploadCount(json(false)), 1);
-    EXPECT_EQ(raisedUploadCount(json(4.9)), 5);
-    EXPECT_EQ(raisedUploadCount(json(-2.5)), -1);
-    EXPECT_EQ(raisedUploadCount(json(0u)), 1);
-    EXPECT_EQ(raisedUploadCount(json(std::numeric_limits<int>::max() - 1)), std::numeric_limits<int>::max());
-    EXPECT_EQ(raisedUploadCount(json(std::numeric_limits<int>::max())), std::nullopt);
-    EXPECT_EQ(raisedUploadCount(json(std::numeric_limits<std::uint64_t>::max())), std::nullopt);
-    EXPECT_EQ(raisedUploadCount(json(std::numeric_limits<std::int64_t>::min())), std::nullopt);
-}
-
-TEST(SiteAddressText, TrailingSlashesAreAllRemoved) {
-    EXPECT_EQ(withoutTrailingSlashes(std::wstring(L"https://clip.test///")), L"https://clip.test");
+TEST(SiteAddressText, TypedSlashesGoAndTheAccountPageNeedsLowerCaseHttps) {
+    EXPECT_EQ(withoutTrailingSlashes(std::wstring(L"https://clip.test/a///")), L"https://clip.test/a");
     EXPECT_EQ(withoutTrailingSlashes(std::wstring(L"///")), L"");
-    EXPECT_EQ(withoutTrailingSlashes(std::wstring(L"https://clip.test/a/")), L"https://clip.test/a");
-}
-
-TEST(SiteAddressText, AccountPageNeedsALowerCaseHttpsScheme) {
     EXPECT_EQ(accountPageUrl("https://clip.test"), "https://clip.test/account");
-    EXPECT_EQ(accountPageUrl("https://"), "https:///account");
     EXPECT_EQ(accountPageUrl("HTTPS://clip.test"), std::nullopt);
     EXPECT_EQ(accountPageUrl("https:/"), std::nullopt);
     EXPECT_EQ(accountPageUrl("http://clip.test"), std::nullopt);
