@@ -14,14 +14,11 @@ public:
     std::string address = "https://old.test";
     std::string token;
     std::string status = "начало";
-    bool protectionFails = false;
-    bool saveFails = false;
-    bool clipboardBusy = false;
+    bool protectionFails = false, saveFails = false, clipboardBusy = false;
 
     std::vector<std::string> savedAddresses;  // the address at each save
     std::string clipboard;
-    int refreshRequests = 0;
-    int rebuilds = 0;
+    int refreshRequests = 0, rebuilds = 0;
     std::vector<std::string> messages;  // "caption: text"
 
     nlohmann::json& profile() override { return profileValue; }
@@ -42,9 +39,8 @@ public:
     void requestRefresh() override { ++refreshRequests; }
     void rebuildControls() override { ++rebuilds; }
     bool copyText(const std::string& text) override {
-        if (clipboardBusy) return false;
-        clipboard = text;
-        return true;
+        if (!clipboardBusy) clipboard = text;
+        return !clipboardBusy;
     }
     void showMessage(const std::string& text, const std::string& caption) override {
         messages.push_back(caption + ": " + text);

@@ -111,6 +111,7 @@ TEST(HttpExchange, StatusAndBodyGiveTheAnswerOrTheSentence) {
         {200, {{nested(kMaxJsonDepth + 1)}}, kInvalid},
         {500, {{nested(kMaxJsonDepth + 1)}}, kInvalid},
         {200, {{"{\"name\":"}, {"\"Ан"}, {"на\"}"}}, R"({"name":"Анна"})"},
+        {200, {{"[1,", false, 10}, {"2]"}}, "[1,2]"},  // fewer bytes read than announced
         {200, {{"{\"a\":"}, {"1}", true}}, "! Соединение прервано"},
         {200, {{"[1,"}, {"2]"}}, "[1,2]", true},
         {200, {}, kInvalid, true},

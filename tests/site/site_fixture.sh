@@ -1,0 +1,62 @@
+#!/bin/sh
+# Starts and stops the loopback servers of the Windows site tests.
+#   site_fixture.sh start <folder> <clipvane-site> <site_test_server> <trust program>
+#   site_fixture.sh stop <folder>
+# start has the Wine prefix in WINEPREFIX trust the development authority,
+# which signs the certificate of both servers. The real companion site gets
+# a fresh data folder with the user "e2e" and a link code (code-link); its
+# address goes to <folder>/address. The test server for what the companion
+# never does writes "<trusted port> <untrusted port>" to <folder>/ports; the
+# untrusted port's certificate signs itself.
+set -e
+action=$1
+folder=$2
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+. "$root/tests/support/server_fixture.sh"
+certs="$folder/certs"
+
+case "$action" in
+start)
+  site=$3
+  server=$4
+  trust=$5
+  require_program "$site" "The companion site"
+  require_program "$server" "The native test server"
+  mkdir -p "$folder/companion" "$folder/transport"
+  "$root/scripts/dev-certs" "$certs"
+  [ -f "$certs/untrusted.pem" ] || openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
+    -keyout "$certs/untrusted.key" -out "$certs/untrusted.pem" 2>/dev/null
+  "$root/scripts/wine-run" "$trust" "$certs/ca.der"
+
+  data="$folder/companion/data"
+  rm -rf "$data" "$folder/address" "$folder/ports"
+  echo "e2e-password" >"$folder/companion/password"
+  "$site" user add e2e --password-file "$folder/companion/password" --data "$data" >/dev/null
+  "$site" code e2e --data "$data" >"$folder/code-link"
+  "$site" serve --data "$data" --cert "$certs/server.pem" --key "$certs/server.key" \
+    --listen 127.0.0.1:0 >"$folder/companion/server.log" 2>&1 &
+  echo $! >"$folder/companion/server.pid"
+  "$server" "$certs/server.pem" "$certs/server.key" "$certs/untrusted.pem" "$certs/untrusted.key" \
+    "$folder/ports" >"$folder/transport/server.log" 2>&1 &
+  echo $! >"$folder/transport/server.pid"
+
+  # The whole line, port included, before the address is taken.
+  address_printed() {
+    address=$(sed -n 's|^listening on \(https://[a-z0-9.]*:[0-9][0-9]*\)$|\1|p' "$folder/companion/server.log" | head -n 1)
+    [ -n "$address" ]
+  }
+  ports_written() { [ -f "$folder/ports" ]; }
+  wait_until_started "$folder/companion" address_printed
+  wait_until_started "$folder/transport" ports_written
+  echo "$address" >"$folder/address"
+  echo "Companion site at $address, test server ports $(cat "$folder/ports")"
+  ;;
+stop)
+  stop_server "$folder/companion"
+  stop_server "$folder/transport"
+  ;;
+*)
+  usage
+  ;;
+esac
