@@ -6,22 +6,15 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 #include "storage/text.h"
 #include "support/file_bytes.h"
-#include "support/shell_session_win.h"
-#include "support/win_process.h"
+#include "support/pump_until_win.h"
 
 namespace sitetest {
 
-inline bool pumpUntil(const std::function<bool()>& done) {
-    return testsupport::waitFor([&] {
-        testsupport::pumpMessages();
-        return done();
-    });
-}
+using testsupport::pumpUntil;
 
 // A file the fixture wrote, without its line end; empty without the fixture.
 inline std::string fixtureText(const char* name) {
