@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "accounts.h"
+#include "sqlite_store.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
@@ -18,11 +19,7 @@ using site_test::StoreKind;
 
 struct CommandTest : ::testing::TestWithParam<StoreKind> {
     site_test::TestStore place{GetParam()};
-    site_test::SiteStore store = [this] {
-        site_test::SiteStore named(place.dataFolder());
-        named.arguments = place.programArguments();
-        return named;
-    }();
+    site_test::SiteStore store{place};
 
     site_test::ProgramResult run(std::vector<std::string> arguments, const std::string& input = "") const {
         arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
@@ -31,7 +28,7 @@ struct CommandTest : ::testing::TestWithParam<StoreKind> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Both, CommandTest, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
-                         [](const auto& info) { return info.param == StoreKind::Sqlite ? "Sqlite" : "Postgres"; });
+                         ::testing::PrintToStringParamName());
 
 TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
     site_test::addSiteUser(store, "alice", "old pw");
@@ -49,6 +46,9 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
         const char* output;  // a pattern
     } cases[] = {
         {{"user", "list"}, "", 0, "alice +FREE +1 +0 +0  20[0-9-]+ [0-9:]+ UTC\nbob +PRO +0 +0 +0 "},
+        {{"user", "add", "alice", "--password-file", "-"}, "x\n", 1, "the user alice already exists"},
+        {{"user", "add", "carol"}, "", 0, "password: [A-Za-z0-9]{16}\n"},
+        {{"code", "nobody"}, "", 1, "no user nobody"},
         {{"user", "set", "alice", "--pro"}, "", 0, "^alice is now PRO\n$"},
         {{"user", "set", "bob", "--free"}, "", 0, "^bob is now FREE\n$"},
         {{"user", "set", "alice"}, "", 1, "either --pro or --free"},
@@ -84,9 +84,7 @@ TEST_P(CommandTest, ARemovedUserIsGoneAtOnceWithAllItHad) {
     site_test::SiteProcess server(place.dataFolder(), store.arguments);
     auto client = server.client();
     const auto upload = [&](const std::string& token) {
-        const auto answer =
-            client->Post("/api/shots", site_test::bearer(token), site_test::makePng(8, 8, 1), "image/png");
-        return nlohmann::json::parse(answer->body)["url"].get<std::string>().substr(server.url().size());
+        return site_test::linkPath(site_test::uploadShot(*client, token, site_test::makePng(8, 8, 1)));
     };
     const std::string aliceToken = site_test::linkDevice(server, store, "alice");
     const std::string aliceShot = upload(aliceToken), bobShot = upload(site_test::linkDevice(server, store, "bob"));
@@ -105,6 +103,19 @@ TEST_P(CommandTest, ARemovedUserIsGoneAtOnceWithAllItHad) {
     EXPECT_FALSE(opened->shotStorage(place.dataFolder() / "shots")->open(aliceShot.substr(3)));
     EXPECT_EQ(run({"user", "list"}).output.find("alice"), std::string::npos);
     EXPECT_EQ(run({"user", "remove", "alice", "--yes"}).exitCode, 1);
+}
+
+// A SQLite store backed up by the command opens as a working copy.
+TEST(Commands, MistakesAreReportedAndABackupWorks) {
+    const site_test::ScratchFolder folder;
+    const auto data = folder.path() / "data";
+    EXPECT_EQ(site_test::runSite({}).exitCode, 2);
+    EXPECT_EQ(site_test::runSite({"serve", "--data", data.string()}).exitCode, 1);  // no certificate
+    site_test::addSiteUser(data, "alice", "pw");
+    const auto copy = folder.path() / "copy.db";
+    EXPECT_EQ(site_test::runSite({"backup", copy.string(), "--data", data.string()}).exitCode, 0);
+    site::SqliteStore store(copy.string());
+    EXPECT_TRUE(site::checkPassword(store, "alice", "pw"));
 }
 
 }  // namespace

@@ -106,10 +106,9 @@ TEST(Metrics, CountWhatHappensAndNameNoOne) {
     const auto redeemed = client->Post("/api/link/redeem", nlohmann::json{{"code", code}}.dump(), "application/json");
     const std::string token = nlohmann::json::parse(redeemed->body)["token"];
     const std::string png = site_test::makePng(40, 40, 5);
-    const auto uploaded = client->Post("/api/shots", site_test::bearer(token), png, "image/png");
-    const std::string url = nlohmann::json::parse(uploaded->body)["url"];
-    client->Post("/api/shots", site_test::bearer(token), "not a picture", "image/png");
-    ASSERT_EQ(client->Get(url.substr(server.url().size()))->body, png);
+    const std::string link = site_test::linkPath(site_test::uploadShot(*client, token, png));
+    site_test::uploadShot(*client, token, "not a picture");
+    ASSERT_EQ(client->Get(link)->body, png);
 
     const struct {
         const char* sample;
@@ -148,7 +147,7 @@ TEST(Metrics, CountWhatHappensAndNameNoOne) {
     EXPECT_GE(page.samples.at("clipvane_http_response_body_bytes_total"), png.size());
     EXPECT_EQ(page.samples.at("clipvane_shot_bytes_kept"), png.size());
     EXPECT_GT(page.samples.at("clipvane_store_operation_duration_seconds_count"), 0);
-    const std::string shotId = url.substr(url.rfind('/') + 1);
+    const std::string shotId = link.substr(3);
     for (const std::string& value : page.labelValues) {
         for (const std::string& secret : {std::string("alice"), token, shotId, shotId.substr(0, 6), code,
                                           session.substr(session.find('=') + 1)})

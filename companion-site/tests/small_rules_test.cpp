@@ -1,4 +1,4 @@
-// Day arithmetic, attempt windows, sign-in waits, connection caps, forms,
+// Day arithmetic, the attempt table, connection caps, forms,
 // cookies, command lines and log lines.
 
 #include <gtest/gtest.h>
@@ -10,34 +10,18 @@
 #include "http_rules.h"
 #include "quota.h"
 #include "rate_limiter.h"
-#include "sign_in_throttle.h"
 #include "site.h"
 
 namespace {
 
 TEST(Quota, DayRunsFromMidnightToMidnightUtc) {
     constexpr std::int64_t day = 20454;  // 2026-01-01
-    EXPECT_EQ(site::utcDay(day * 86400), day);
-    EXPECT_EQ(site::utcDay(day * 86400 + 86399), day);
-    EXPECT_EQ(site::utcDay(day * 86400 + 86400), day + 1);
-    EXPECT_EQ(site::utcDay(day * 86400 - 1), day - 1);
-    EXPECT_EQ(site::utcDay(0), 0);
-    EXPECT_EQ(site::utcDay(-1), -1);
-    EXPECT_EQ(site::utcDay(-86400), -1);
-    EXPECT_EQ(site::utcDay(-86401), -2);
+    const std::int64_t cases[][2] = {{day * 86400, day},         {day * 86400 + 86399, day}, {day * 86400 + 86400, day + 1},
+                                     {day * 86400 - 1, day - 1}, {0, 0},                     {-1, -1},
+                                     {-86400, -1},               {-86401, -2}};
+    for (const auto& [seconds, expected] : cases) EXPECT_EQ(site::utcDay(seconds), expected) << seconds;
     EXPECT_EQ(site::dailyLimit(false), 30);
-    EXPECT_EQ(site::dailyLimit(true), site::kProDailyLimit);
-}
-
-TEST(RateLimiter, CountsPerKeyWithinAWindow) {
-    site::RateLimiter limiter(3, 60);
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(limiter.allow("a", 1000 + i));
-    EXPECT_FALSE(limiter.allow("a", 1010));
-    EXPECT_TRUE(limiter.allow("b", 1010));
-    EXPECT_FALSE(limiter.allow("a", 1059));
-    EXPECT_TRUE(limiter.allow("a", 1060));
-    // A clock set back does not lock a key out.
-    EXPECT_TRUE(limiter.allow("b", 10));
+    EXPECT_EQ(site::dailyLimit(true), 1000);
 }
 
 TEST(RateLimiter, FullTableForgetsTheOldestWindow) {
@@ -47,27 +31,6 @@ TEST(RateLimiter, FullTableForgetsTheOldestWindow) {
     EXPECT_TRUE(limiter.allow("c", 20));   // a's window makes room
     EXPECT_FALSE(limiter.allow("b", 20));  // b's is kept
     EXPECT_TRUE(limiter.allow("a", 20));
-}
-
-TEST(SignInThrottle, WaitsGrowToACapAndEnd) {
-    const struct {
-        int failures;
-        std::int64_t wait;
-    } cases[] = {{9, 0}, {10, 30}, {11, 60}, {14, 480}, {15, 600}, {40, 600}};
-    for (const auto& c : cases) {
-        site::SignInThrottle throttle;
-        for (int i = 0; i < c.failures; ++i) throttle.failed("alice", 1000);
-        EXPECT_EQ(throttle.waitFor("alice", 1000), c.wait) << c.failures;
-        EXPECT_EQ(throttle.waitFor("alice", 1000 + c.wait), 0) << c.failures;
-        EXPECT_EQ(throttle.waitFor("bob", 1000), 0);
-    }
-    site::SignInThrottle throttle;
-    for (int i = 0; i < 12; ++i) throttle.failed("alice", 0);
-    throttle.failed("alice", site::kFailureMemorySeconds);  // after a quiet quarter of an hour, counting starts anew
-    EXPECT_EQ(throttle.waitFor("alice", site::kFailureMemorySeconds), 0);
-    for (int i = 0; i < 12; ++i) throttle.failed("bob", 0);
-    throttle.succeeded("bob");
-    EXPECT_EQ(throttle.waitFor("bob", 0), 0);
 }
 
 TEST(ConnectionLimits, PerClientAndInTotal) {

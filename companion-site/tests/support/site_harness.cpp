@@ -5,6 +5,7 @@
 #include "accounts.h"
 #include "link_code.h"
 #include "secrets.h"
+#include "support/test_png.h"
 
 namespace site_test {
 
@@ -57,6 +58,12 @@ site::SiteResponse Harness::upload(const std::string& token, const std::string& 
     built.headers["content-type"] = "image/png";
     built.headers["authorization"] = "Bearer " + token;
     return site.handle(built);
+}
+
+std::string Harness::uploadedShot(const std::string& token, std::uint32_t seed) {
+    const std::string url = member(upload(token, makePng(4, 4, seed)), "url");
+    const std::string prefix = std::string(kPublicUrl) + "/s/";
+    return url.starts_with(prefix) ? url.substr(prefix.size()) : "";
 }
 
 site::SiteResponse Harness::send(const std::string& method, const std::string& path, const std::string& body) {

@@ -46,6 +46,8 @@ struct Harness {
     site::SiteResponse get(const std::string& path, const std::string& token = "");
     site::SiteResponse redeem(const std::string& code, const std::string& address = kClientAddress);
     site::SiteResponse upload(const std::string& token, const std::string& png);
+    // Uploads a small PNG: the new shot's id, or "" when it was refused.
+    std::string uploadedShot(const std::string& token, std::uint32_t seed = 0);
     site::SiteResponse send(const std::string& method, const std::string& path, const std::string& body = "");
 };
 

@@ -72,6 +72,16 @@ httplib::Headers bearer(const std::string& token) {
     return {{"Authorization", "Bearer " + token}};
 }
 
+httplib::Result uploadShot(httplib::SSLClient& client, const std::string& token, const std::string& png) {
+    return client.Post("/api/shots", bearer(token), png, "image/png");
+}
+
+std::string linkPath(const httplib::Result& answer) {
+    if (!answer || answer->status != 200) return "(none)";
+    const std::string url = nlohmann::json::parse(answer->body)["url"];
+    return url.substr(url.find("/s/"));
+}
+
 std::string linkDevice(const SiteProcess& server, const SiteStore& store, const std::string& user) {
     const auto answer = server.client()->Post(
         "/api/link/redeem", nlohmann::json{{"code", issueSiteCode(store, user)}}.dump(), "application/json");

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_store.h"
+
 namespace site_test {
 
 // A certificate authority and a localhost certificate, made once per test
@@ -28,6 +30,7 @@ ProgramResult runSite(const std::vector<std::string>& arguments, const std::stri
 // The options that name a store: a data folder, or a database.
 struct SiteStore {
     SiteStore(const std::filesystem::path& data) : arguments{"--data", data.string()} {}
+    SiteStore(const TestStore& place) : arguments(place.programArguments()) {}
     static SiteStore database(const std::string& url);
     std::vector<std::string> arguments;
 };
@@ -37,6 +40,10 @@ void addSiteUser(const SiteStore& store, const std::string& name, const std::str
 std::string issueSiteCode(const SiteStore& store, const std::string& name);
 
 httplib::Headers bearer(const std::string& token);
+// Posts a PNG as the program does; the path of the link it was given
+// ("/s/..."), or "(none)".
+httplib::Result uploadShot(httplib::SSLClient& client, const std::string& token, const std::string& png);
+std::string linkPath(const httplib::Result& answer);
 class SiteProcess;
 // A device of `user` linked through `server`: its token, or throws.
 std::string linkDevice(const SiteProcess& server, const SiteStore& store, const std::string& user);
