@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "accounts.h"
 #include "link_code.h"
 #include "messages.h"
@@ -14,13 +12,9 @@
 
 namespace {
 
+using site_test::firstMatch;
 using site_test::Harness;
 using site_test::headerOf;
-
-std::string firstMatch(const std::string& text, const std::string& pattern) {
-    std::smatch match;
-    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : std::string("(none)");
-}
 
 std::string urlEncoded(const std::string& text) {
     static constexpr char digits[] = "0123456789ABCDEF";

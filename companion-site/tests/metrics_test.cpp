@@ -84,11 +84,6 @@ Page readStrictly(const std::string& text) {
     return page;
 }
 
-std::string firstMatch(const std::string& text, const char* pattern) {
-    std::smatch match;
-    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : "(none)";
-}
-
 TEST(Metrics, CountWhatHappensAndNameNoOne) {
     site_test::ScratchFolder folder;
     const auto data = folder.path() / "data";
@@ -102,7 +97,7 @@ TEST(Metrics, CountWhatHappensAndNameNoOne) {
     const httplib::Headers cookie{{"Cookie", session}};
     const std::string form = site_test::formField(client->Get("/account", cookie)->body, "form");
     const std::string code =
-        firstMatch(client->Post("/account/link-code", cookie, httplib::Params{{"form", form}})->body, "code\">([^<]+)<");
+        site_test::firstMatch(client->Post("/account/link-code", cookie, httplib::Params{{"form", form}})->body, "code\">([^<]+)<");
     const auto redeemed = client->Post("/api/link/redeem", nlohmann::json{{"code", code}}.dump(), "application/json");
     const std::string token = nlohmann::json::parse(redeemed->body)["token"];
     const std::string png = site_test::makePng(40, 40, 5);

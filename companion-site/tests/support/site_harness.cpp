@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <regex>
+
 #include "accounts.h"
 #include "link_code.h"
 #include "secrets.h"
@@ -95,6 +97,11 @@ void storeShot(site::ShotStorage& files, const std::string& id, const std::strin
 std::string shotBytes(const site::ShotStorage& files, const std::string& id) {
     const auto reader = files.open(id);
     return reader ? readAll(*reader) : "(none)";
+}
+
+std::string firstMatch(const std::string& text, const std::string& pattern) {
+    std::smatch match;
+    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : "(none)";
 }
 
 std::string member(const site::SiteResponse& response, const std::string& name) {

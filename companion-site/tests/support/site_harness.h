@@ -60,6 +60,8 @@ std::string bodyOf(const site::SiteResponse& response);
 void storeShot(site::ShotStorage& files, const std::string& id, const std::string& bytes);
 std::string shotBytes(const site::ShotStorage& files, const std::string& id);
 
+// The first group of `pattern` in `text`, or "(none)".
+std::string firstMatch(const std::string& text, const std::string& pattern);
 // The "error" member of a JSON answer, or "(none)".
 std::string errorOf(const site::SiteResponse& response);
 std::string member(const site::SiteResponse& response, const std::string& name);

@@ -90,9 +90,7 @@ std::string linkDevice(const SiteProcess& server, const SiteStore& store, const 
 }
 
 std::string formField(const std::string& page, const std::string& name) {
-    std::smatch match;
-    if (!std::regex_search(page, match, std::regex("name=\"" + name + "\" value=\"([^\"]+)\""))) return "(none)";
-    return match[1];
+    return firstMatch(page, "name=\"" + name + "\" value=\"([^\"]+)\"");
 }
 
 std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password) {
