@@ -139,7 +139,7 @@ TEST(Uploads, CountTowardsTheUtcDayEvenWhenDeleted) {
     EXPECT_EQ(member(h.get("/api/me", token), "used"), "1");
 }
 
-TEST(Uploads, TheThirtyFirstOfADayIsRefused) {
+TEST(Uploads, TheThirtyFirstOfADayIsRefusedUnlessPro) {
     Harness h;
     h.addUser("alice");
     const std::string token = h.linkToken("alice");
@@ -154,6 +154,9 @@ TEST(Uploads, TheThirtyFirstOfADayIsRefused) {
     ASSERT_TRUE(admission.refusal);
     EXPECT_EQ(admission.refusal->status, 429);
     EXPECT_EQ(h.store.shotsOf(h.store.userByName("alice")->id).size(), 30u);
+    h.addUser("bob", true);  // a pro account goes past thirty
+    const std::string pro = h.linkToken("bob");
+    for (int i = 0; i <= site::kFreeDailyLimit; ++i) ASSERT_NE(h.uploadedShot(pro, i), "") << i;
 }
 
 TEST(Uploads, ConcurrentUploadsNeverPassTheLimit) {
