@@ -15,26 +15,21 @@
 namespace {
 
 // Reads the fuzz input front to back; past the end every value is zero.
-class InputReader {
-public:
-    InputReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+struct InputReader {
+    const std::uint8_t* data;
+    std::size_t size, offset = 0;
+
     std::uint32_t number(int bytes) {
         std::uint32_t value = 0;
-        for (int i = 0; i < bytes; ++i) value = (value << 8) | (offset_ < size_ ? data_[offset_++] : 0);
+        for (int i = 0; i < bytes; ++i) value = (value << 8) | (offset < size ? data[offset++] : 0);
         return value;
     }
     std::string bytes(std::size_t count) {
-        count = std::min(count, size_ - std::min(offset_, size_));
-        std::string out(reinterpret_cast<const char*>(data_ + offset_), count);
-        offset_ += count;
+        count = std::min(count, size - std::min(offset, size));
+        std::string out(reinterpret_cast<const char*>(data + offset), count);
+        offset += count;
         return out;
     }
-    bool done() const { return offset_ >= size_; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t offset_ = 0;
 };
 
 void script(ScriptedConnection& connection, InputReader& input) {
@@ -42,7 +37,7 @@ void script(ScriptedConnection& connection, InputReader& input) {
     connection.failingStep = (flags & 1) ? "session" : (flags & 2) ? "request" : (flags & 4) ? "exchange" : "";
     connection.availabilityFails = (flags & 8) != 0;
     connection.status = input.number(2);
-    while (!input.done() && connection.chunks.size() < 64) {
+    while (input.offset < input.size && connection.chunks.size() < 64) {
         std::uint32_t kind = input.number(1);
         // Small sizes most of the time, now and then one near or past the cap.
         std::size_t announced = (kind & 0x80) ? input.number(4) : input.number(2);
@@ -55,14 +50,13 @@ void script(ScriptedConnection& connection, InputReader& input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    InputReader input(data, size);
+    InputReader input{data, size};
     ScriptedConnection connection;
     script(connection, input);
     HttpCall call{"https://clip.example", "token", "GET", "/api/me", {}, false};
     try {
         nlohmann::json answer = performRequest(connection, call);
-        if (connection.status < 200 || connection.status > 299) std::abort();
-        if (answer.is_discarded()) std::abort();
+        if (connection.status < 200 || connection.status > 299 || answer.is_discarded()) std::abort();
         nlohmann::json kept = answer;  // as a completion keeps it, one call per level
     } catch (const std::runtime_error& error) {
         if (std::string(error.what()).empty()) std::abort();

@@ -18,7 +18,6 @@ struct ScriptedChunk {
 
 class ScriptedConnection : public HttpConnection {
 public:
-    // Script
     std::string failingStep;  // "session", "request" or "exchange"
     std::uint32_t status = 200;
     std::deque<ScriptedChunk> chunks;
@@ -27,8 +26,7 @@ public:
     // What happened
     std::vector<std::string> steps;
     HttpTimeouts timeouts{};
-    std::string host, method, path, headers, sentBody;
-    std::uint16_t port = 0;
+    std::string method, path, headers, sentBody;
     int reads = 0;
     std::size_t delivered = 0;
     bool misread = false;  // a read of another size than announced, or of nothing announced
@@ -37,8 +35,8 @@ public:
         timeouts = given;
         return step("session");
     }
-    bool openRequest(const std::string& h, std::uint16_t p, const std::string& m, const std::string& pa) override {
-        host = h, port = p, method = m, path = pa;
+    bool openRequest(const std::string&, std::uint16_t, const std::string& m, const std::string& p) override {
+        method = m, path = p;
         return step("request");
     }
     bool exchange(const std::string& h, std::string_view body) override {

@@ -4,13 +4,61 @@
 #include <map>
 #include <stdexcept>
 
-#include "fake_site_host.h"
 #include "site/site_address.h"
+#include "site/site_host.h"
 #include "site/site_operations.h"
 
 using nlohmann::json;
 
 namespace {
+
+constexpr char kSaveFailed[] = "Не удалось сохранить настройки на диск";
+
+// A program around the site operations that only records what they did.
+class FakeSiteHost : public SiteHost {
+public:
+    json profileValue = json::object();
+    json newsValue = json::array();
+    std::string address = "https://old.test";
+    std::string token;
+    std::string status = "начало";
+    bool protectionFails = false, saveFails = false, clipboardBusy = false;
+
+    std::string savedAddress;  // the address at the last save
+    std::string clipboard;
+    std::string message;  // "caption: text" of the last one
+    int refreshRequests = 0, rebuilds = 0;
+
+    json& profile() override { return profileValue; }
+    json& news() override { return newsValue; }
+    bool linked() const override { return !token.empty(); }
+    void showStatus(const std::string& text) override { status = text; }
+    std::string siteAddress() const override { return address; }
+    void setSiteAddress(const std::string& given) override { address = given; }
+    bool storeToken(const std::string& given) override {
+        if (protectionFails) throw std::runtime_error("Не удалось защитить ключ доступа Windows");
+        token = given;
+        return save();
+    }
+    bool forgetToken() override {
+        token.clear();
+        return save();
+    }
+    void requestRefresh() override { ++refreshRequests; }
+    void rebuildControls() override { ++rebuilds; }
+    bool copyText(const std::string& text) override {
+        if (!clipboardBusy) clipboard = text;
+        return !clipboardBusy;
+    }
+    void showMessage(const std::string& text, const std::string& caption) override { message = caption + ": " + text; }
+
+private:
+    bool save() {
+        savedAddress = address;
+        if (saveFails) status = kSaveFailed;
+        return !saveFails;
+    }
+};
 
 // Answers each path from a table and records every call as
 // "METHOD path[ Bearer token][ png][ body]".
@@ -35,39 +83,26 @@ public:
 
 const json kNews = json::array({{{"title", "Новое"}, {"body", "Текст"}}});
 const json kProfile = {{"username", "anna"}, {"used", 4}, {"limit", 30}};
-constexpr char kSaveFailed[] = "Не удалось сохранить настройки на диск";
 
 }  // namespace
 
 TEST(Refresh, NewsWithoutTheTokenThenTheProfileOnlyWhenLinked) {
-    struct Row {
-        std::string token;
-        std::vector<std::string> calls;
-        json profile;
-        const char* status;
-    };
-    const Row rows[] = {
-        {"secret", {"GET /api/notifications", "GET /api/me Bearer secret"}, kProfile, "Данные обновлены"},
-        {"", {"GET /api/notifications"}, {{"used", 2}}, "Привяжите профиль для загрузки на сайт"},
-    };
-    for (const Row& row : rows) {
+    for (const std::string token : {"secret", ""}) {
         RecordingTransport site;
         site.answers = {{"/api/notifications", kNews}, {"/api/me", kProfile}};
         FakeSiteHost host;
-        host.token = row.token;
-        host.profileValue = {{"used", 2}};
-        completeRefresh(host, refreshWork(site.transport(), "https://clip.test", row.token));
-        EXPECT_EQ(site.calls, row.calls);
+        host.token = token;
+        completeRefresh(host, refreshWork(site.transport(), "https://clip.test", token));
         EXPECT_EQ(host.newsValue, kNews);
-        EXPECT_EQ(host.profileValue, row.profile);
-        EXPECT_EQ(host.status, row.status);
+        EXPECT_EQ(site.calls.front(), "GET /api/notifications");
+        EXPECT_EQ(site.calls.back() + ", " + host.status,
+                  token.empty() ? "GET /api/notifications, Привяжите профиль для загрузки на сайт"
+                                : "GET /api/me Bearer secret, Данные обновлены");
+        EXPECT_EQ(host.profileValue, token.empty() ? json::object() : kProfile);
     }
-    RecordingTransport down;
-    EXPECT_THROW(refreshWork(down.transport(), "https://clip.test", "secret"), std::runtime_error);
-    EXPECT_EQ(down.calls.size(), 1u);
 }
 
-// A failed save has put its own message up; a refresh would hide it.
+// A failed save has put its own message up; a refresh or "unlinked" would hide it.
 TEST(Link, SendsTheCodeAloneStoresTokenWithAddressThenRefreshesUnlessTheSaveFailed) {
     for (bool saveFails : {false, true}) {
         RecordingTransport site;
@@ -78,45 +113,31 @@ TEST(Link, SendsTheCodeAloneStoresTokenWithAddressThenRefreshesUnlessTheSaveFail
         completeLink(host, "https://new.test", linkWork(site.transport(), "https://clip.test", "КОД \"42\""));
         EXPECT_EQ(site.calls, std::vector<std::string>{R"(POST /api/link/redeem {"code":"КОД \"42\""})"});
         EXPECT_EQ(host.token, "fresh");  // linked for this session even when unsaved
-        EXPECT_EQ(host.savedAddresses, std::vector<std::string>{"https://new.test"});
+        EXPECT_EQ(host.savedAddress, "https://new.test");
         EXPECT_EQ(host.profileValue, json::object());
         EXPECT_EQ(host.status, saveFails ? kSaveFailed : "Профиль привязан");
         EXPECT_EQ(host.refreshRequests, saveFails ? 0 : 1);
+
+        host.profileValue = kProfile;
+        forgetLink(host);
+        EXPECT_EQ(host.token + host.profileValue.dump(), "{}");
+        EXPECT_EQ(host.status, saveFails ? kSaveFailed : "Приложение отвязано");
+        EXPECT_EQ(host.rebuilds, 1);
     }
 }
 
 TEST(Link, UnusableTokenOrOneThatCannotBeProtectedChangesNothing) {
-    const json answers[] = {json::object(), {{"token", 5}}, json::array(), {{"token", ""}},
-                            {{"token", "t\r\nX-Other: 1"}}, {{"token", std::string("t\0u", 3)}},
-                            {{"token", "t\x1fu"}}, {{"token", "t\x7f"}}, {{"token", "fresh"}}};
+    const json answers[] = {json::object(), {{"token", 5}}, {{"token", ""}}, {{"token", "t\r\nX-Other: 1"}},
+                            {{"token", std::string("t\0u", 3)}}, {{"token", "t\x7f"}}, {{"token", "fresh"}}};
     for (const json& answer : answers) {
         FakeSiteHost host;
         host.token = "old";
         host.protectionFails = answer == json{{"token", "fresh"}};
         host.profileValue = kProfile;
         EXPECT_ANY_THROW(completeLink(host, "https://new.test", answer)) << answer.dump();
-        EXPECT_EQ(host.address, "https://old.test") << answer.dump();
-        EXPECT_EQ(host.token, "old");
+        EXPECT_EQ(host.address + " " + host.token + " " + host.savedAddress, "https://old.test old ") << answer.dump();
         EXPECT_EQ(host.profileValue, kProfile);
-        EXPECT_TRUE(host.savedAddresses.empty());
         EXPECT_EQ(host.refreshRequests, 0);
-    }
-}
-
-TEST(Unlink, ForgetsTokenAndProfileKeepsNewsAndAddress) {
-    for (bool saveFails : {false, true}) {
-        FakeSiteHost host;
-        host.token = "secret";
-        host.saveFails = saveFails;
-        host.profileValue = kProfile;
-        host.newsValue = kNews;
-        forgetLink(host);
-        EXPECT_TRUE(host.token.empty());
-        EXPECT_EQ(host.profileValue, json::object());
-        EXPECT_EQ(host.newsValue, kNews);
-        EXPECT_EQ(host.address, "https://old.test");
-        EXPECT_EQ(host.status, saveFails ? kSaveFailed : "Приложение отвязано");
-        EXPECT_EQ(host.rebuilds, 1);
     }
 }
 
@@ -134,45 +155,39 @@ TEST(Upload, LinkIsCopiedCountedAndShown) {
     struct Row {
         bool clipboardBusy;
         json profile;
-        const char* status;
-        const char* note;
         json profileAfter;
     };
-    const char* copied = "Ссылка скопирована • доступна 14 дней";
-    const char* inClipboard = "Ссылка уже в буфере обмена.";
     const Row rows[] = {
-        {false, kProfile, copied, inClipboard, {{"username", "anna"}, {"used", 5}, {"limit", 30}}},
-        {true, {{"used", 1}}, "Загружено: https://снимки.рф/s/1",
-         "Не удалось скопировать ссылку. Повторите копирование вручную.", {{"used", 2}}},
-        {false, json::object(), copied, inClipboard, json::object()},
+        {false, kProfile, {{"username", "anna"}, {"used", 5}, {"limit", 30}}},
+        {true, {{"used", 1}}, {{"used", 2}}},
+        {false, json::object(), json::object()},
         // A "used" that is no usable number is left alone; the upload itself succeeded.
-        {false, {{"used", "4"}}, copied, inClipboard, {{"used", "4"}}},
-        {false, {{"used", nullptr}}, copied, inClipboard, {{"used", nullptr}}},
-        {false, {{"used", 1e300}}, copied, inClipboard, {{"used", 1e300}}},
+        {false, {{"used", "4"}}, {{"used", "4"}}},
     };
+    const std::string link = "https://снимки.рф/s/1";
     for (const Row& row : rows) {
         FakeSiteHost host;
         host.clipboardBusy = row.clipboardBusy;
         host.profileValue = row.profile;
-        completeUpload(host, {{"url", "https://снимки.рф/s/1"}});
-        EXPECT_EQ(host.clipboard, row.clipboardBusy ? "" : "https://снимки.рф/s/1");
-        EXPECT_EQ(host.status, row.status);
+        completeUpload(host, {{"url", link}});
+        EXPECT_EQ(host.clipboard, row.clipboardBusy ? "" : link);
+        EXPECT_EQ(host.status, row.clipboardBusy ? "Загружено: " + link : "Ссылка скопирована • доступна 14 дней");
         EXPECT_EQ(host.profileValue, row.profileAfter);
-        EXPECT_EQ(host.messages, std::vector<std::string>{std::string("Снимок опубликован: https://снимки.рф/s/1\n\n") + row.note});
+        EXPECT_EQ(host.message, "Снимок опубликован: " + link + "\n\n" +
+                                    (row.clipboardBusy ? "Не удалось скопировать ссылку. Повторите копирование вручную."
+                                                       : "Ссылка уже в буфере обмена."));
     }
 }
 
 TEST(Upload, AnswerWithoutAPrintableHttpsLinkChangesNothing) {
     for (const json& url : {json(nullptr), json(1), json("http://clip.test/s/1"), json("https://"),
                             json("https://clip.test/s/1\r\nmore"), json("https://clip.test/a b"),
-                            json(" https://clip.test/s/1"), json("javascript:alert(1)"), json("https://clip.test/\x7f")}) {
+                            json(" https://clip.test/s/1"), json("https://clip.test/\x7f")}) {
         FakeSiteHost host;
         host.profileValue = kProfile;
         EXPECT_ANY_THROW(completeUpload(host, url.is_null() ? json::object() : json{{"url", url}})) << url;
-        EXPECT_EQ(host.status, "начало") << url;
-        EXPECT_TRUE(host.clipboard.empty()) << url;
+        EXPECT_EQ(host.status + host.clipboard + host.message, "начало") << url;
         EXPECT_EQ(host.profileValue, kProfile) << url;
-        EXPECT_TRUE(host.messages.empty()) << url;
     }
 }
 
@@ -181,17 +196,14 @@ TEST(Upload, RaisedCountReadsBooleansCutsFractionsAndRefusesOverflow) {
     const std::pair<json, std::optional<int>> rows[] = {
         {true, 2},        {false, 1},        {4.9, 5},           {-2.5, -1},
         {0u, 1},          {kMax - 1, kMax},  {kMax, std::nullopt}, {json::array(), std::nullopt},
-        {std::numeric_limits<std::uint64_t>::max(), std::nullopt},
+        {1e300, std::nullopt}, {std::numeric_limits<std::uint64_t>::max(), std::nullopt},
         {std::numeric_limits<std::int64_t>::min(), std::nullopt},
     };
     for (const auto& [used, raised] : rows) EXPECT_EQ(raisedUploadCount(used), raised) << used;
 }
 
-TEST(SiteAddressText, TypedSlashesGoAndTheAccountPageNeedsLowerCaseHttps) {
-    EXPECT_EQ(withoutTrailingSlashes(std::wstring(L"https://clip.test/a///")), L"https://clip.test/a");
-    EXPECT_EQ(withoutTrailingSlashes(std::wstring(L"///")), L"");
+TEST(AccountPage, OnlyForALowerCaseHttpsAddress) {
     EXPECT_EQ(accountPageUrl("https://clip.test"), "https://clip.test/account");
     EXPECT_EQ(accountPageUrl("HTTPS://clip.test"), std::nullopt);
-    EXPECT_EQ(accountPageUrl("https:/"), std::nullopt);
     EXPECT_EQ(accountPageUrl("http://clip.test"), std::nullopt);
 }
