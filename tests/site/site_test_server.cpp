@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <string>
 #include <thread>
 
@@ -25,29 +24,21 @@ void addRoutes(httplib::Server& server) {
         response.set_content("{}", "application/json");
     });
     server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
-        response.status = 302;
-        response.set_header("Location", "/ok");
+        response.set_redirect("/ok");
     });
     // Longer than any time-out of the program.
-    server.Get("/silent", [](const httplib::Request&, httplib::Response& response) {
+    server.Get("/silent", [](const httplib::Request&, httplib::Response&) {
         std::this_thread::sleep_for(std::chrono::seconds(60));
-        response.set_content("{}", "application/json");
     });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::cerr << "usage: site_test_server <cert> <key> <untrusted cert> <untrusted key> <ports file>\n";
-        return 2;
-    }
+    if (argc != 6) return 2;
     httplib::SSLServer trusted(argv[1], argv[2]);
     httplib::SSLServer untrusted(argv[3], argv[4]);
-    if (!trusted.is_valid() || !untrusted.is_valid()) {
-        std::cerr << "site_test_server: cannot load the certificates\n";
-        return 1;
-    }
+    if (!trusted.is_valid() || !untrusted.is_valid()) return 1;
     addRoutes(trusted);
     addRoutes(untrusted);
     int trustedPort = trusted.bind_to_any_port("127.0.0.1");
@@ -59,5 +50,4 @@ int main(int argc, char** argv) {
     std::thread untrustedThread([&] { untrusted.listen_after_bind(); });
     trusted.listen_after_bind();
     untrustedThread.join();
-    return 0;
 }

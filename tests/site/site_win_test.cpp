@@ -1,27 +1,37 @@
-// The site client's Windows side: the request runner on the program's real
-// main window, the clipboard, and WinHTTP against a loopback server for
-// what the companion site never does.
+// The site client's Windows side on the program's real shell: the request
+// runner, the clipboard, WinHTTP against a loopback server for what the
+// companion site never does, and the whole way from a link code to a public
+// link against the real companion site on loopback.
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <tuple>
+#include <type_traits>
+#include <vector>
 
 #include "app/app_state.h"
+#include "app/command_ids.h"
+#include "editor/export.h"
 #include "site/clipboard_text_win.h"
 #include "site/http_request.h"
 #include "site/request_runner.h"
-#include "site_session_win.h"
+#include "site/shot_upload.h"
+#include "storage/text.h"
+#include "support/file_bytes.h"
+#include "support/pump_until_win.h"
 
 using nlohmann::json;
-using namespace sitetest;
+using testsupport::pumpUntil;
 
 namespace {
 
-// The shell runs for every test of this program, the end-to-end ones too.
 class ShellEnvironment : public ::testing::Environment {
     void SetUp() override {
         // LOCALAPPDATA lies in the build's own Wine prefix, never a user's.
@@ -40,100 +50,100 @@ bool idle() {
     return !app.busy;
 }
 
+// A file the server fixture wrote, without its line end; empty without the fixture.
+std::string fixtureText(const char* name) {
+    const char* folder = std::getenv("CLIPVANE_SITE_SERVERS");
+    std::string text = folder ? testsupport::readFile(toWide(folder) + L"/" + toWide(name)) : std::string();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+std::wstring clipboardText() {
+    std::wstring text = L"(closed)";
+    if (!OpenClipboard(nullptr)) return text;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const auto* chars = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    text = chars ? chars : L"(none)";
+    if (chars) GlobalUnlock(data);
+    CloseClipboard();
+    return text;
+}
+
+// Each completion records its answer, and where it ran.
 class RequestRunner : public ::testing::Test {
 protected:
     void TearDown() override {
         setRequestRunnerSeams(nullptr, nullptr);
         pumpUntil(idle);
     }
+    std::vector<int> completions;
+    const DWORD interfaceThread = GetCurrentThreadId();
+    const RequestDone record = [this](const json& answer) {
+        EXPECT_EQ(GetCurrentThreadId(), interfaceThread);
+        completions.push_back(answer.get<int>());
+    };
 };
 
 }  // namespace
 
-// The completion runs on the interface thread, after busy is cleared: it may start the next request.
+// A completion runs after busy is cleared: it may start the next request.
 TEST_F(RequestRunner, OneRequestAtATimeEachCompletedOnTheInterfaceThread) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    DWORD workThread = 0, doneThread = 0;
-    bool secondRan = false, thirdDone = false;
     runAsync(
-        [&, released] {
-            workThread = GetCurrentThreadId();
+        [this, released] {
+            EXPECT_NE(GetCurrentThreadId(), interfaceThread);
             released.wait();
             return json(1);
         },
-        [&](const json&) {
-            doneThread = GetCurrentThreadId();
-            runAsync([] { return json(3); }, [&](const json& answer) { thirdDone = answer == 3; });
+        [this](const json& answer) {
+            record(answer);
+            runAsync([] { return json(3); }, record);
         });
     EXPECT_EQ(app.statusLine, kConnecting);
-    runAsync(
-        [&] {
-            secondRan = true;
-            return json(2);
-        },
-        [&](const json&) { secondRan = true; });
+    runAsync([] { return json(2); }, record);
     EXPECT_EQ(app.statusLine, L"Дождитесь завершения текущего запроса");
     release.set_value();
-    ASSERT_TRUE(pumpUntil([&] { return thirdDone && idle(); }));
-    EXPECT_FALSE(secondRan);
-    EXPECT_NE(workThread, GetCurrentThreadId());
-    EXPECT_EQ(doneThread, GetCurrentThreadId());
+    ASSERT_TRUE(pumpUntil([this] { return completions.size() == 2 && idle(); }));
+    EXPECT_EQ(completions, (std::vector<int>{1, 3}));
     EXPECT_FALSE(app.workerThread.joinable());
 }
 
 TEST_F(RequestRunner, FailuresOfTheWorkOrTheCompletionEndOnTheStatusLine) {
-    bool completed = false;
-    const RequestDone record = [&](const json&) { completed = true; };
-    const RequestWork answers = [] { return json::object(); };
-    struct Row {
-        RequestWork work;
-        RequestDone done;
-        std::wstring status;
-    };
-    const Row rows[] = {
+    const std::tuple<RequestWork, RequestDone, std::wstring> rows[] = {
         {[]() -> json { throw std::runtime_error(kNoConnection); }, record, toWide(kNoConnection)},
         {[]() -> json { throw std::runtime_error(""); }, record, kFailed},
         {[]() -> json { throw 42; }, record, kFailed},
-        {answers, [](const json&) { throw std::runtime_error("Сайт не выдал ключ доступа"); }, L"Сайт не выдал ключ доступа"},
-        {answers, [](const json&) { throw 7; }, kFailed},
+        {[] { return json(1); }, [](const json&) { throw std::runtime_error("Сайт не выдал ключ доступа"); },
+         L"Сайт не выдал ключ доступа"},
     };
-    for (const Row& row : rows) {
-        runAsync(row.work, row.done);
+    for (const auto& [work, done, status] : rows) {
+        runAsync(work, done);
         ASSERT_TRUE(pumpUntil(idle));
-        EXPECT_EQ(app.statusLine, row.status);
-        EXPECT_FALSE(completed);
+        EXPECT_EQ(app.statusLine, status);
     }
+    EXPECT_TRUE(completions.empty());
 }
 
-TEST_F(RequestRunner, ResultThatCannotBePostedIsCollectedAndEndsTheRequest) {
+// A result that could not be posted ends its request unanswered when the next one starts.
+TEST_F(RequestRunner, ResultThatCannotBePostedIsCollectedByTheNextRequest) {
     setRequestRunnerSeams([](RequestResult*) { return false; }, nullptr);
-    bool completed = false;
-    runAsync([] { return json(1); }, [&](const json&) { completed = true; });
+    runAsync([] { return json(1); }, record);
     app.workerThread.join();  // the worker has parked its result
-    EXPECT_TRUE(collectUndeliveredResult());
-    EXPECT_FALSE(app.busy);
-    EXPECT_EQ(app.statusLine, kFailed);
-    EXPECT_FALSE(completed);
-    EXPECT_FALSE(collectUndeliveredResult());
-
-    // The next request collects one by itself instead of waiting for ever.
-    runAsync([] { return json(2); }, [&](const json&) { completed = true; });
-    app.workerThread.join();
     setRequestRunnerSeams(nullptr, nullptr);
-    runAsync([] { return json(3); }, [&](const json&) { completed = true; });
+    runAsync([] { return json(2); }, record);
     EXPECT_EQ(app.statusLine, kConnecting);
-    ASSERT_TRUE(pumpUntil([&] { return completed; }));
+    ASSERT_TRUE(pumpUntil(idle));
+    EXPECT_EQ(completions, std::vector<int>{2});
 }
 
 TEST_F(RequestRunner, ThreadThatCannotStartLeavesTheRunnerIdle) {
     setRequestRunnerSeams(nullptr, [](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     });
-    runAsync([] { return json(1); }, [](const json&) {});
+    runAsync([] { return json(1); }, record);
     EXPECT_FALSE(app.busy);
     EXPECT_EQ(app.statusLine, kFailed);
-    EXPECT_FALSE(app.workerThread.joinable());
 }
 
 TEST(ClipboardText, TakesTheWholeTextOrReportsAClipboardHeldElsewhere) {
@@ -163,4 +173,68 @@ TEST(WinHttp, RedirectsUntrustedCertificatesAndSilenceEndInTheirSentences) {
     EXPECT_EQ(outcome(trustedPort, L"/moved"), "Сайт вернул некорректный ответ");
     EXPECT_EQ(outcome(untrustedPort, L"/ok"), kNoConnection);
     EXPECT_EQ(outcome(trustedPort, L"/silent"), kNoConnection);
+}
+
+namespace {
+
+// Closes each message box of this thread as it opens, and counts them.
+int closedBoxes = 0;
+LRESULT CALLBACK closeMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[16] = {};
+    auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && GetClassNameW(window, name, 16) && std::wstring(name) == L"#32770") {
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+        ++closedBoxes;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Types into the profile page's form and presses "Привязать".
+void link(const std::wstring& address, const std::string& code) {
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_PAGE_FIRST + 4, 0);
+    SetWindowTextW(app.siteAddressEdit, address.c_str());
+    SetWindowTextW(app.linkCodeEdit, toWide(code).c_str());
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_LINK, 0);
+    pumpUntil(idle);
+}
+
+}  // namespace
+
+TEST(EndToEnd, LinkUploadAndUnlink) {
+    std::wstring address = toWide(fixtureText("address"));
+    ASSERT_FALSE(address.empty()) << "the companion site fixture did not run";
+    link(address, "WRONG-CODE");
+    EXPECT_EQ(app.statusLine, L"Код неверный или устарел. Получите новый код в личном кабинете");
+    link(L"https://localhost:1", fixtureText("code-link"));
+    EXPECT_EQ(app.statusLine, toWide(kNoConnection));
+    EXPECT_TRUE(app.token.empty());
+    EXPECT_NE(app.siteAddress, L"https://localhost:1");
+
+    link(address + L"///", fixtureText("code-link"));
+    ASSERT_FALSE(app.token.empty()) << toUtf8(app.statusLine);
+    EXPECT_EQ(app.siteAddress, address);  // the typed slashes are gone
+    // A successful link posts a refresh, which brings the profile.
+    EXPECT_TRUE(pumpUntil([] { return idle() && app.profile.contains("username"); })) << toUtf8(app.statusLine);
+    EXPECT_EQ(app.profile.value("username", std::string()), "e2e");
+    int usedBefore = app.profile.value("used", -1);
+
+    // With no editor open, only the bytes handed over can go.
+    Gdiplus::Bitmap picture(40, 30, PixelFormat32bppARGB);
+    closedBoxes = 0;
+    std::unique_ptr<std::remove_pointer_t<HHOOK>, decltype(&UnhookWindowsHookEx)> hook(
+        SetWindowsHookExW(WH_CBT, closeMessageBox, nullptr, GetCurrentThreadId()), UnhookWindowsHookEx);
+    startShotUpload(encodePng(picture));
+    ASSERT_TRUE(pumpUntil(idle));
+    ASSERT_EQ(closedBoxes, 1) << toUtf8(app.statusLine);
+    EXPECT_EQ(clipboardText().rfind(address + L"/s/", 0), 0u) << toUtf8(clipboardText());
+    EXPECT_EQ(app.profile.value("used", -1), usedBefore + 1);
+    // The site took the PNG (it checks every chunk) and counted it.
+    EXPECT_EQ(httpRequest(app.siteAddress, app.token, L"GET", L"/api/me", "", false).value("used", -1), usedBefore + 1);
+
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_UNLINK, 0);
+    EXPECT_EQ(app.statusLine, L"Приложение отвязано");
+    EXPECT_TRUE(app.token.empty());
+    std::string settings = testsupport::readFile(app.settingsPath);
+    EXPECT_NE(settings.find("\"server\""), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("\"token\""), std::string::npos) << settings;
 }
