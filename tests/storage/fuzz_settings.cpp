@@ -12,8 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     ParsedSettings parsed = parseSettings(text);
-    if (!parsed.doc.is_object()) std::abort();
-    if (parsed.unreadable && !parsed.doc.empty()) std::abort();
+    if (!parsed.doc.is_object() || (parsed.unreadable && !parsed.doc.empty())) std::abort();
 
     std::string written;
     try {

@@ -2,6 +2,8 @@
 // carries one generation number many times, so a torn file shows at once.
 #include <windows.h>
 
+#include <vector>
+
 #include "app/app_state.h"
 #include "storage/settings.h"
 
@@ -10,8 +12,7 @@ int wmain(int argc, wchar_t** argv) {
     app.settingsPath = argv[1];
     for (int generation = 0;; ++generation) {
         app.settingsDoc["generation"] = generation;
-        app.settingsDoc["padding"] = nlohmann::json::array();
-        for (int i = 0; i < 20000; ++i) app.settingsDoc["padding"].push_back(generation);
+        app.settingsDoc["padding"] = std::vector<int>(20000, generation);
         if (!saveSettings()) return 3;
     }
 }
