@@ -1,11 +1,10 @@
 // A small HTTPS server on loopback for what the companion site never does:
-// a redirect, a certificate that no trusted authority signed, an answer
-// that never comes. Both ports serve the same paths.
+// a redirect and an answer that never comes. Started once with the test
+// authority's certificate and once with one that signs itself.
 //
-//   site_test_server <cert> <key> <untrusted cert> <untrusted key> <ports file>
-// Once it listens it writes "<trusted port> <untrusted port>" to the ports
-// file. SIGTERM ends it, and so does an alarm after 15 minutes, should the
-// fixture never stop it.
+//   site_test_server <cert> <key> <port file>
+// Once it listens it writes its port to the port file. SIGTERM ends it,
+// and so does an alarm after 15 minutes, should the fixture never stop it.
 
 #include <httplib.h>
 
@@ -17,9 +16,10 @@
 #include <string>
 #include <thread>
 
-namespace {
-
-void addRoutes(httplib::Server& server) {
+int main(int argc, char** argv) {
+    if (argc != 4) return 2;
+    httplib::SSLServer server(argv[1], argv[2]);
+    if (!server.is_valid()) return 1;
     server.Get("/ok", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("{}", "application/json");
     });
@@ -30,24 +30,10 @@ void addRoutes(httplib::Server& server) {
     server.Get("/silent", [](const httplib::Request&, httplib::Response&) {
         std::this_thread::sleep_for(std::chrono::seconds(60));
     });
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 6) return 2;
-    httplib::SSLServer trusted(argv[1], argv[2]);
-    httplib::SSLServer untrusted(argv[3], argv[4]);
-    if (!trusted.is_valid() || !untrusted.is_valid()) return 1;
-    addRoutes(trusted);
-    addRoutes(untrusted);
-    int trustedPort = trusted.bind_to_any_port("127.0.0.1");
-    int untrustedPort = untrusted.bind_to_any_port("127.0.0.1");
-    std::string ports = argv[5];
-    std::ofstream(ports + ".tmp") << trustedPort << ' ' << untrustedPort << '\n';
-    std::rename((ports + ".tmp").c_str(), ports.c_str());  // bound sockets already take connections
+    int port = server.bind_to_any_port("127.0.0.1");
+    std::string file = argv[3];
+    std::ofstream(file + ".tmp") << port << '\n';
+    std::rename((file + ".tmp").c_str(), file.c_str());  // a bound socket already takes connections
     alarm(15 * 60);
-    std::thread untrustedThread([&] { untrusted.listen_after_bind(); });
-    trusted.listen_after_bind();
-    untrustedThread.join();
+    server.listen_after_bind();
 }
