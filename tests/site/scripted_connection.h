@@ -25,16 +25,12 @@ public:
 
     // What happened
     std::vector<std::string> steps;
-    HttpTimeouts timeouts{};
     std::string method, path, headers, sentBody;
     int reads = 0;
     std::size_t delivered = 0;
     bool misread = false;  // a read of another size than announced, or of nothing announced
 
-    bool openSession(const HttpTimeouts& given) override {
-        timeouts = given;
-        return step("session");
-    }
+    bool openSession(const HttpTimeouts&) override { return step("session"); }
     bool openRequest(const std::string&, std::uint16_t, const std::string& m, const std::string& p) override {
         method = m, path = p;
         return step("request");
