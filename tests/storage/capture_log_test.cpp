@@ -9,8 +9,6 @@
 using nlohmann::json;
 using namespace std::chrono;
 
-namespace {
-
 // In a zone with summer time, where a calendar day is not always 24 hours.
 TEST(DayKey, LocalCalendarDaysAcrossMonthYearLeapDayAndClockChanges) {
     setenv("TZ", "Europe/Berlin", 1);
@@ -47,5 +45,3 @@ TEST(RecordCapture, CountsPerDayReplacesDamageAndPrunesOnlyBeforeTheCutoff) {
     recordCaptureIn(doc, "2026-03-05", "2026-01-04");
     EXPECT_EQ(doc["captures"], json::parse(R"({"2026-01-04": 8, "2026-03-05": 1, "2027-01-01": 4, "zzz": 5})"));
 }
-
-}  // namespace

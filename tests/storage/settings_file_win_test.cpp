@@ -32,8 +32,11 @@ protected:
         app.settingsDoc = json::object();
         app.statusLine = L"начало";
     }
+    // A read-only file (or its copy aside) would stop the removal, and every later run with it.
     void TearDown() override {
-        for (const char* suffix : {"", ".bad"}) SetFileAttributesW(aside(suffix).c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::error_code none;
+        for (const auto& entry : fs::recursive_directory_iterator(folder_, none))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
         fs::remove_all(folder_);
     }
     void write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }

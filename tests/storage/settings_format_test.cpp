@@ -5,8 +5,6 @@
 
 using nlohmann::json;
 
-namespace {
-
 TEST(SettingsText, TheFirstValueIsReadWithItsTokenBytes) {
     ParsedSettings parsed =
         parseSettings("\xEF\xBB\xBF{\"server\": \"https://a.example:8443\", \"token\": [0, 128, 255, 3.0]} trailing {");
@@ -41,5 +39,3 @@ TEST(SettingsText, UnusableTextIsKeptAside) {
     EXPECT_FALSE(parseSettings(nested(kMaxJsonDepth)).unreadable);
     EXPECT_FALSE(parseSettings("{} " + std::string(1000, '[')).unreadable);  // only the first value counts
 }
-
-}  // namespace
