@@ -40,14 +40,11 @@ TEST(DragBand, EndsSixtyFiveUnitsBelowTheTop) {
 
 TEST(ButtonLook, FacesAndTheTabHighlight) {
     constexpr int frame = 2;
-    EXPECT_EQ(buttonFace(ID_CAPTURE_REGION, true, frame), ButtonFace::Pressed);
     for (int id : {ID_CAPTURE_REGION, ID_LINK, ID_UPLOAD}) EXPECT_EQ(buttonFace(id, false, frame), ButtonFace::Primary) << id;
-    EXPECT_EQ(buttonFace(ID_TOOL_FIRST + frame, false, frame), ButtonFace::SelectedTool);
     for (int id : {ID_CAPTURE_FULL, ID_TOOL_FIRST + 1, ID_UNLINK, ID_PAGE_FIRST + frame}) {
         EXPECT_EQ(buttonFace(id, false, frame), ButtonFace::Ordinary) << id;
     }
     EXPECT_FLOAT_EQ(tabHighlightX(1.5f, 1), 33.0f);
-    EXPECT_FLOAT_EQ(tabHighlightX(0.0f, 3), -198.0f);
 }
 
 // Ticks from rest at `from` towards `to` until the animation finishes.

@@ -6,99 +6,41 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "main_window_fixture_win.h"
 
 #include "app/command_ids.h"
 #include "app/control_layout.h"
+#include "app/drawing_kit.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
 #include "editor/upload_start.h"
 #include "site/request_runner.h"
 #include "storage/text.h"
-#include "support/input_win.h"
+#include "support/pixels_win.h"
 
 namespace apptest {
 namespace {
-
-int childCount() {
-    int count = 0;
-    for (HWND child = GetWindow(app.mainWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) ++count;
-    return count;
-}
 
 TEST_F(MainWindowTest, LeavingTheProfilePageLeavesNoFormBehind) {
     command(ID_PAGE_FIRST + 4);
     ASSERT_NE(app.siteAddressEdit, nullptr);
     EXPECT_EQ(SendMessageW(app.siteAddressEdit, EM_GETLIMITTEXT, 0, 0), 200);
     EXPECT_EQ(SendMessageW(app.linkCodeEdit, EM_GETLIMITTEXT, 0, 0), 24);
-    EXPECT_EQ(childCount(), 15);
     command(ID_PAGE_FIRST + 1);
     EXPECT_EQ(app.siteAddressEdit, nullptr);
     EXPECT_EQ(app.linkCodeEdit, nullptr);
-    EXPECT_EQ(childCount(), 10);
-    EXPECT_EQ(app.mainControls.size(), 10u);
 }
 
-TEST_F(MainWindowTest, ClickingTheShownTabReplaysTheFadeAndRefillsTheForm) {
-    app.siteAddress = L"https://clip.example";
-    command(ID_PAGE_FIRST + 4);
-    SetWindowTextW(app.siteAddressEdit, L"https://typed.example");
-    SetWindowTextW(app.linkCodeEdit, L"ABC");
-    app.pageProgress = 1.0f;
-
-    command(ID_PAGE_FIRST + 4);
-    EXPECT_EQ(app.pageDirection, -1);
-    EXPECT_EQ(app.pageProgress, 0.0f);
-    EXPECT_EQ(readWindowText(app.siteAddressEdit), L"https://clip.example");
-    EXPECT_EQ(readWindowText(app.linkCodeEdit), L"");
-    EXPECT_EQ(GetFocus(), GetDlgItem(app.mainWindow, ID_PAGE_FIRST + 4));
-}
-
-TEST_F(MainWindowTest, ATabClickAnimatesUntilTheHighlightArrivesThenStops) {
-    command(ID_PAGE_FIRST + 4);
-    EXPECT_EQ(app.pageDirection, 1);
-    ASSERT_TRUE(pumpUntil([] { return app.indicatorPos == 4.0f && app.pageProgress == 1.0f; }));
-    EXPECT_FALSE(KillTimer(app.mainWindow, TIMER_PAGE_ANIMATION));  // already gone
-}
-
-TEST_F(MainWindowTest, WhileARequestRunsExitLinkAndUnlinkAreRefused) {
-    command(ID_PAGE_FIRST + 4);
+TEST_F(MainWindowTest, ExitWhileARequestRunsShowsTheWindowInstead) {
     ShowWindow(app.mainWindow, SW_HIDE);
-    app.token = "kept";
     app.busy = true;
-    command(ID_UNLINK);
-    command(ID_LINK);
-    EXPECT_EQ(app.token, "kept");
-    EXPECT_NE(app.siteAddressEdit, nullptr);  // no rebuild happened either
     command(ID_TRAY_EXIT);
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
     EXPECT_EQ(app.statusLine, L"Дождитесь завершения запроса");
-}
-
-TEST_F(MainWindowTest, CloseAndTheCrossHideTheTrayBringsItBack) {
-    SendMessageW(app.mainWindow, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(IsWindow(app.mainWindow));
-    EXPECT_FALSE(IsWindowVisible(app.mainWindow));
-    command(ID_TRAY_OPEN);
-    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
-    command(ID_HIDE);
-    EXPECT_FALSE(IsWindowVisible(app.mainWindow));
-    SendMessageW(app.mainWindow, WM_TRAY_NOTIFY, 1, WM_LBUTTONUP);
-    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
-    command(ID_MINIMIZE);
-    EXPECT_TRUE(IsIconic(app.mainWindow));
-    ShowWindow(app.mainWindow, SW_RESTORE);
-}
-
-TEST_F(MainWindowTest, EditsGetLightTextOnTheFieldBrush) {
-    MemoryDc dc(CreateCompatibleDC(nullptr));
-    LRESULT brush = SendMessageW(app.mainWindow, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc.get()), 0);
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), app.fieldBrush);
-    EXPECT_EQ(GetTextColor(dc.get()), RGB(240, 238, 248));
-    EXPECT_EQ(GetBkColor(dc.get()), RGB(32, 32, 32));
 }
 
 TEST_F(MainWindowTest, ANewStatusRepaintsTheWindow) {
@@ -113,6 +55,37 @@ TEST_F(MainWindowTest, PrintScreenCapturesTheWholeScreenIntoTheEditor) {
     EXPECT_EQ(app.overlayWindow, nullptr);
     ASSERT_NE(editorState.editorWindow, nullptr);
     DestroyWindow(editorState.editorWindow);
+}
+
+// One owner-drawn button painted into memory: its face, and how many pixels
+// of its label area carry the ink colour.
+std::pair<std::uint32_t, int> paintButton(int id, UINT state, std::uint32_t ink) {
+    HWND button = createButton(app.mainWindow, id, L"Весь экран", 0, 0, 140, 38);
+    Pixels image = renderWith(140, 38, [&](HDC dc) {
+        DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(id), 0, 0, state, button, dc, {0, 0, 140, 38}};
+        drawButton(item);
+    });
+    DestroyWindow(button);
+    int inked = 0;
+    for (int y = 8; y < 30; ++y) {
+        for (int x = 20; x < 120; ++x) inked += channelDistance(image.at(x, y), ink) <= 40;
+    }
+    return {image.at(12, 5), inked};
+}
+
+TEST_F(MainWindowTest, EachButtonFaceHasItsColourAndItsLabelInk) {
+    editorState.tool = AnnotationKind::Frame;
+    const std::tuple<int, UINT, std::uint32_t, std::uint32_t> rows[] = {
+        {ID_CAPTURE_REGION, 0, 0xFFE5E5E5, 0xFF111111},
+        {ID_CAPTURE_REGION, ODS_SELECTED, 0xFF464646, 0xFF111111},  // pressed keeps the dark label
+        {ID_CAPTURE_FULL, 0, 0xFF202020, 0xFFE7E7E7},
+        {ID_TOOL_FIRST + static_cast<int>(AnnotationKind::Frame), 0, 0xFF383838, 0xFFE7E7E7},
+    };
+    for (const auto& [id, state, face, ink] : rows) {
+        auto [painted, inked] = paintButton(id, state, ink);
+        EXPECT_LE(channelDistance(painted, face), 3) << id << " " << state;
+        EXPECT_GT(inked, 10) << id << " " << state;
+    }
 }
 
 // From a monitor at 100 % to one at 150 % and back: the window moves where it
@@ -131,17 +104,6 @@ TEST_F(MainWindowTest, EachDpiChangeMovesTheWindowAndItsOutlineAndKeepsTheTabsCl
         EXPECT_EQ(now.left, 100);
         EXPECT_EQ(now.top, 80);
         for (HWND old : before) EXPECT_FALSE(IsWindow(old));
-        std::vector<ControlSpec> specs = mainControlSpecs(0);
-        ASSERT_EQ(app.mainControls.size(), specs.size());
-        for (std::size_t i = 0; i < specs.size(); ++i) {
-            RECT box{};
-            GetWindowRect(app.mainControls[i], &box);
-            MapWindowPoints(HWND_DESKTOP, app.mainWindow, reinterpret_cast<POINT*>(&box), 2);
-            EXPECT_EQ((std::vector<long>{box.left, box.top, box.right - box.left, box.bottom - box.top}),
-                      (std::vector<long>{scaleUnits(specs[i].x, dpi), scaleUnits(specs[i].y, dpi),
-                                         scaleUnits(specs[i].width, dpi), scaleUnits(specs[i].height, dpi)}))
-                << "control " << i;
-        }
 
         GdiObject<HRGN> outline(CreateRectRgn(0, 0, 0, 0));
         ASSERT_EQ(GetWindowRgn(app.mainWindow, outline.get()), COMPLEXREGION);
@@ -154,10 +116,17 @@ TEST_F(MainWindowTest, EachDpiChangeMovesTheWindowAndItsOutlineAndKeepsTheTabsCl
         EXPECT_FALSE(PtInRegion(outline.get(), width - 1 - in, height - 1 - in));
         EXPECT_TRUE(PtInRegion(outline.get(), width - 1 - deeper, height - 1 - deeper));
 
-        RECT tab{};
-        GetWindowRect(GetDlgItem(app.mainWindow, ID_PAGE_FIRST + 3), &tab);
+        // A real click on the middle of tab 3, where the new scale puts it.
+        ControlSpec tab = mainControlSpecs(0)[5 + 3];
+        POINT middle{scaleUnits(tab.x + tab.width / 2, dpi), scaleUnits(tab.y + tab.height / 2, dpi)};
+        ClientToScreen(app.mainWindow, &middle);
         SetForegroundWindow(app.mainWindow);
-        clickAt({(tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2});
+        SetCursorPos(middle.x, middle.y);
+        INPUT click[2] = {};
+        click[0].type = click[1].type = INPUT_MOUSE;
+        click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, click, sizeof(INPUT));
         EXPECT_TRUE(pumpUntil([] { return app.currentPage == 3; }));
         command(ID_PAGE_FIRST + 0);
     }
@@ -192,36 +161,6 @@ TEST_F(MainWindowTest, EveryGuardCollectsAResultThatCouldNotBePosted) {
         EXPECT_EQ(app.statusLine, status);
     }
     EXPECT_EQ(editorState.editorWindow, nullptr);
-}
-
-// The tray menu is modal; a timer on this thread reads it while it is open
-// and closes it again.
-std::vector<std::wstring> trayMenuItems;
-
-void CALLBACK readOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND menuWindow = FindWindowW(L"#32768", nullptr);
-    if (!menuWindow) return;
-    KillTimer(nullptr, timer);
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[64] = {};
-        MENUITEMINFOW item{sizeof item, MIIM_FTYPE | MIIM_STRING};
-        item.dwTypeData = text;
-        item.cch = 63;
-        GetMenuItemInfoW(menu, i, TRUE, &item);
-        trayMenuItems.push_back(item.fType & MFT_SEPARATOR ? L"—" : text);
-    }
-    EndMenu();
-}
-
-TEST_F(MainWindowTest, TheTrayMenuHasFiveEntriesWithOneSeparatorBeforeExit) {
-    trayMenuItems.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 100, readOpenMenu);
-    SendMessageW(app.mainWindow, WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
-    KillTimer(nullptr, timer);
-    std::vector<std::wstring> expected = {L"Выделить область", L"Весь экран", L"Открыть Clipvane", L"—", L"Выход"};
-    EXPECT_EQ(trayMenuItems, expected);
-    EXPECT_TRUE(IsWindow(app.mainWindow));  // closing the menu chose nothing
 }
 
 }  // namespace

@@ -41,10 +41,9 @@ void expectLike(const std::string& name, float scale, const std::vector<UnitBox>
     ASSERT_TRUE(expected) << "no reference image " << name << "; run once with CLIPVANE_WRITE_REFERENCE=1";
     std::vector<RECT> skipped;
     for (const UnitBox& box : ignored) skipped.push_back(pixelRect(image, box, scale, 2));
-    Difference difference = compareImages(image, *expected, kChannelTolerance, skipped);
-    EXPECT_LE(difference.differing, kDifferingPixelsAllowed)
-        << name << " at " << scale << ": " << difference.differing << " pixels differ, by up to " << difference.largest;
-    if (difference.differing <= kDifferingPixelsAllowed) return;
+    int differing = compareImages(image, *expected, kChannelTolerance, skipped);
+    EXPECT_LE(differing, kDifferingPixelsAllowed) << name << " at " << scale << ": " << differing << " pixels differ";
+    if (differing <= kDifferingPixelsAllowed) return;
     std::filesystem::create_directories(std::filesystem::path(windowsPath(CLIPVANE_PAGES_ACTUAL_DIR)));
     savePng(image, windowsPath(CLIPVANE_PAGES_ACTUAL_DIR) + L"/" + imageFile(name, scale));
 }
@@ -118,9 +117,6 @@ TEST_F(PagePaint, VeryLongTextsStayInsideTheirBoxes) {
     expectLike("profile", 1.5f, {{42, 138, 300, 25}});
     showNews(longWords, std::string(50000, 'x'));
     expectLike("news-item", 1.5f, {{24, 177, 332, 52}, {24, 232, 332, 64}});
-    app.currentPage = 0;
-    app.statusLine = std::wstring(3000, L'ж');
-    expectLike("quota-unlinked", 1.0f, {{24, 355, 332, 25}});
 }
 
 TEST_F(PagePaint, MalformedStateStillPaintsTheDefaults) {
@@ -137,15 +133,6 @@ TEST_F(PagePaint, MalformedStateStillPaintsTheDefaults) {
     EXPECT_LE(channelDistance(render(1.0f).at(29, 149), 0xFF8F42E7), 3) << "a page past the last draws the last";
     app.currentPage = 3;
     expectLike("news-empty", 1.0f);
-}
-
-TEST_F(PagePaint, AnEmptyAreaOrNoWindowPaintsNothing) {
-    for (SIZE size : {SIZE{0, 440}, SIZE{380, 0}, SIZE{-5, -5}}) {
-        Pixels image = renderWith(380, 440, [&](HDC dc) { paintMainWindowAt(dc, size.cx, size.cy, 1.0f); });
-        EXPECT_EQ(std::count(image.argb.begin(), image.argb.end(), kUnpainted), 380 * 440);
-    }
-    Pixels noWindow = renderWith(380, 440, [](HDC dc) { paintMainWindow(nullptr, dc); });
-    EXPECT_EQ(std::count(noWindow.argb.begin(), noWindow.argb.end(), kUnpainted), 380 * 440);
 }
 
 }  // namespace

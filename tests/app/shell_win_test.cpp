@@ -1,31 +1,19 @@
 // The program's start-up and shutdown, in this process and as two copies.
-// Settings live in the throw-away test prefix's %LOCALAPPDATA%.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <filesystem>
-
 #include "app/app_state.h"
 #include "app/command_ids.h"
-#include "app/control_layout.h"
 #include "app/win_handles.h"
-#include "capture/capture.h"
 #include "editor/editor_state.h"
-#include "storage/settings.h"
 #include "support/shell_session_win.h"
 #include "support/win_process.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 using namespace testsupport;
-
-fs::path settingsFile() {
-    return fs::path(std::getenv("LOCALAPPDATA")) / "Clipvane" / "settings.json";
-}
 
 // Ctrl+Shift+S and Print Screen, as another program would ask for them.
 bool hotKeysFree() {
@@ -41,37 +29,6 @@ class InProcessShell : public ::testing::Test {
 protected:
     void TearDown() override { endTestShell(); }
 };
-
-TEST_F(InProcessShell, UnlinkedStartShowsTheHotKeysAtItsSizeAndRefreshesNothing) {
-    fs::remove(settingsFile());
-    ASSERT_TRUE(startTestShell());
-    EXPECT_EQ(app.statusLine, L"Ctrl+Shift+S — область • Print Screen — весь экран");
-    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
-    RECT client;
-    GetClientRect(app.mainWindow, &client);
-    UINT dpi = GetDpiForWindow(app.mainWindow);
-    EXPECT_EQ(client.right, scaleUnits(380, dpi));
-    EXPECT_EQ(client.bottom, scaleUnits(440, dpi));
-    MSG message;
-    EXPECT_FALSE(PeekMessageW(&message, app.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
-}
-
-TEST_F(InProcessShell, LinkedStartPostsExactlyOneRefresh) {
-    app.settingsPath = settingsFile().wstring();
-    app.settingsDoc = nlohmann::json::object();
-    ASSERT_TRUE(setToken("token-for-start"));
-    app.token.clear();
-
-    ASSERT_TRUE(startTestShell());
-    EXPECT_EQ(app.token, "token-for-start");
-    int refreshes = 0;
-    MSG message;
-    while (PeekMessageW(&message, app.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
-        refreshes += LOWORD(message.wParam) == ID_REFRESH;
-    }
-    EXPECT_EQ(refreshes, 1);
-    fs::remove(settingsFile());
-}
 
 TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
     UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, L"ClipvaneTestHotKeyHeld"));
@@ -97,15 +54,6 @@ TEST_F(InProcessShell, TheMainWindowsEndRemovesTheTrayIconFreesTheHotKeysAndClos
     EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
     EXPECT_FALSE(IsWindow(editor));
     if (IsWindow(editor)) DestroyWindow(editor);  // so that the tests after this one can run
-}
-
-TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
-    ASSERT_TRUE(startTestShell());
-    ASSERT_TRUE(UnregisterClassW(L"ClipvaneEditor", GetModuleHandleW(nullptr)));  // the next start registers it
-    startCapture(false);
-    EXPECT_EQ(editorState.editorWindow, nullptr);
-    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
-    EXPECT_EQ(app.statusLine, L"Не удалось открыть редактор. Сделайте снимок ещё раз");
 }
 
 TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {

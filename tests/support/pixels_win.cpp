@@ -5,18 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <memory>
 
 #include "app/win_handles.h"
 
 namespace testsupport {
 
 namespace {
-
-int channel(std::uint32_t color, int shift) {
-    return static_cast<int>((color >> shift) & 0xFF);
-}
 
 std::optional<CLSID> pngEncoder() {
     UINT count = 0, size = 0;
@@ -53,7 +47,10 @@ Pixels renderWith(int width, int height, const std::function<void(HDC)>& paint) 
 
 int channelDistance(std::uint32_t a, std::uint32_t b) {
     int largest = 0;
-    for (int shift : {0, 8, 16, 24}) largest = std::max(largest, std::abs(channel(a, shift) - channel(b, shift)));
+    for (int shift : {0, 8, 16, 24}) {
+        int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        largest = std::max(largest, std::abs(difference));
+    }
     return largest;
 }
 
@@ -67,28 +64,22 @@ RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin)
     return rect;
 }
 
-Difference compareImages(const Pixels& actual, const Pixels& expected, int tolerance,
-                         const std::vector<RECT>& ignored) {
-    Difference result;
+int compareImages(const Pixels& actual, const Pixels& expected, int tolerance, const std::vector<RECT>& ignored) {
     if (actual.width != expected.width || actual.height != expected.height) {
-        result.differing = std::max(actual.width * actual.height, expected.width * expected.height);
-        result.largest = 255;
-        return result;
+        return std::max(actual.width * actual.height, expected.width * expected.height);
     }
     auto skipped = [&](int x, int y) {
         return std::any_of(ignored.begin(), ignored.end(), [&](const RECT& rect) {
             return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
         });
     };
+    int differing = 0;
     for (int y = 0; y < actual.height; ++y) {
         for (int x = 0; x < actual.width; ++x) {
-            if (skipped(x, y)) continue;
-            int distance = channelDistance(actual.at(x, y), expected.at(x, y));
-            result.largest = std::max(result.largest, distance);
-            if (distance > tolerance) ++result.differing;
+            differing += !skipped(x, y) && channelDistance(actual.at(x, y), expected.at(x, y)) > tolerance;
         }
     }
-    return result;
+    return differing;
 }
 
 bool savePng(const Pixels& image, const std::wstring& path) {
