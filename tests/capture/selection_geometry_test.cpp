@@ -39,12 +39,6 @@ TEST(SelectionGeometry, AcceptedAreaInEveryDirectionFromTwoPixelsUp) {
     for (const Row& row : rows) EXPECT_EQ(acceptedArea(row.start, row.end), row.area) << row.end.x;
 }
 
-TEST(SelectionGeometry, SizeLabelAboveTheSelectionNeverOffTheTop) {
-    EXPECT_EQ(sizeLabelText(640, 480), L"640 \u00D7 480");
-    EXPECT_EQ(sizeLabelOrigin({100, 200, 640, 480}), (PixelPoint{108, 170}));
-    EXPECT_EQ(sizeLabelOrigin({100, 12, 640, 480}), (PixelPoint{108, 0}));
-}
-
 TEST(SelectionGeometry, HintFollowsThePointerInsideTheScreen) {
     struct Row {
         PixelPoint cursor;
