@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/command_ids.h"
 #include "app/win_handles.h"
+#include "capture/capture.h"
 #include "editor/editor_state.h"
 #include "support/shell_session_win.h"
 #include "support/win_process.h"
@@ -54,6 +55,17 @@ TEST_F(InProcessShell, TheMainWindowsEndRemovesTheTrayIconFreesTheHotKeysAndClos
     EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
     EXPECT_FALSE(IsWindow(editor));
     if (IsWindow(editor)) DestroyWindow(editor);  // so that the tests after this one can run
+}
+
+// The capture hides the main window; an editor that cannot be made must not
+// leave the program with no window at all.
+TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
+    ASSERT_TRUE(startTestShell());
+    ASSERT_TRUE(UnregisterClassW(L"ClipvaneEditor", GetModuleHandleW(nullptr)));  // the next start registers it
+    startCapture(false);
+    EXPECT_EQ(editorState.editorWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+    EXPECT_EQ(app.statusLine, L"Не удалось открыть редактор. Сделайте снимок ещё раз");
 }
 
 TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {
