@@ -17,7 +17,6 @@
 #include "editor/support/pictures_win.h"
 #include "editor/upload_start.h"
 #include "site/shot_upload.h"
-#include "support/win_process.h"
 #include "storage/capture_history.h"
 #include "support/shell_session_win.h"
 
@@ -181,8 +180,10 @@ std::unique_ptr<DibCanvas> refusingCanvas(int width, int height) {
 // not where it was) and the status line; the same when no canvas can be had
 // to keep the picture in (the first refusal) or to compose the frame on.
 TEST_F(EditorWindow, ShowsTheStoredPictureAlsoWhenItCannotBeKept) {
-    open(filledPicture(320, 200, kBase));
-    open(patternedPicture(320, 200));  // at the same place: nothing of the last picture stays
+    openEditor(filledPicture(320, 200, kBase));
+    testsupport::Pixels plain = shownWindow();
+    openEditor(patternedPicture(320, 200));
+    EXPECT_NE(shownWindow().argb, plain.argb);  // at the same place: nothing of the last picture stays
     editorState.annotations = sampleMarks();
     shownWindow();
     setClientSize(900, 700);
