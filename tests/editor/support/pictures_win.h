@@ -1,29 +1,110 @@
 #pragma once
-// Pictures and marks for the editor's Windows tests, and the GDI+ session
-// they run in.
+// Pictures and marks for the editor's Windows tests, the GDI+ session they
+// run in, and their comparison with the stored images in reference/.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <gdiplus.h>
+#include <objbase.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "editor/annotation.h"
+#include "support/pixels_win.h"
+#include "support/win_process.h"
 
 namespace editortest {
 
-std::unique_ptr<Gdiplus::Bitmap> filledPicture(int width, int height, std::uint32_t argb);
-// Every pixel differs from its neighbours: red follows x, green follows y,
-// blue mixes both.
-std::unique_ptr<Gdiplus::Bitmap> patternedPicture(int width, int height);
-std::uint32_t patternColour(int x, int y);
+// COM and GDI+ for the whole test program.
+class GraphicsSession : public ::testing::Environment {
+public:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    }
+    void TearDown() override {
+        Gdiplus::GdiplusShutdown(token_);
+        CoUninitialize();
+    }
 
-std::uint32_t pixel(Gdiplus::Bitmap& bitmap, int x, int y);
+private:
+    ULONG_PTR token_ = 0;
+};
 
-Annotation mark(AnnotationKind kind, float x1, float y1, float x2, float y2, std::uint32_t color,
-                float thickness = 4);
+[[maybe_unused]] inline auto* const graphicsSession = ::testing::AddGlobalTestEnvironment(new GraphicsSession);
 
-// Pixels of `colour` inside the rectangle [left, right) × [top, bottom).
-int countColour(Gdiplus::Bitmap& bitmap, std::uint32_t colour, int left, int top, int right, int bottom);
+inline std::unique_ptr<Gdiplus::Bitmap> filledPicture(int width, int height, std::uint32_t argb) {
+    auto picture = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    Gdiplus::Graphics graphics(picture.get());
+    graphics.Clear(Gdiplus::Color(argb));
+    return picture;
+}
+
+// Blocks of 5 × 5 pixels, each of its own colour: red follows x, green
+// follows y, blue mixes both.
+inline std::unique_ptr<Gdiplus::Bitmap> patternedPicture(int width, int height) {
+    auto picture = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture->SetPixel(x, y, Gdiplus::Color(255, x / 5 * 37 % 256, y / 5 * 59 % 256, (x / 5 + y / 5) * 23 % 256));
+    return picture;
+}
+
+inline std::uint32_t pixel(Gdiplus::Bitmap& bitmap, int x, int y) {
+    Gdiplus::Color colour;
+    bitmap.GetPixel(x, y, &colour);
+    return colour.GetValue();
+}
+
+inline Annotation mark(AnnotationKind kind, float x1, float y1, float x2, float y2, std::uint32_t color,
+                       float thickness = 4) {
+    return Annotation{kind, x1, y1, x2, y2, color, thickness, {{x1, y1}}, {}};
+}
+
+// Marks of every kind on a 320 × 200 picture, several reaching over others:
+// thick strokes, arrow heads, a frame dragged up and left, a mosaic, text
+// that wraps and a pen stroke with round caps.
+inline std::vector<Annotation> sampleMarks() {
+    constexpr std::uint32_t red = 0xFFFF0000, blue = 0xFF0000FF;
+    Annotation text{AnnotationKind::Text, 180, 100, 180, 100, blue, 4, {}, L"один два три"};
+    Annotation stroke = mark(AnnotationKind::Pen, 30, 150, 30, 150, red, 6);
+    for (int i = 1; i <= 9; ++i) stroke.points.push_back({30.0f + 30 * i, i % 2 ? 185.0f : 140.0f});
+    return {mark(AnnotationKind::Line, 10, 190, 310, 10, blue),
+            mark(AnnotationKind::Arrow, 20, 60, 200, 60, red, 10),
+            mark(AnnotationKind::Frame, 260, 150, 100, 40, blue, 10),
+            mark(AnnotationKind::Mosaic, 40, 30, 150, 120, 0),
+            text,
+            stroke,
+            mark(AnnotationKind::Arrow, 290, 110, 120, 110, red, 10)};
+}
+
+inline testsupport::Pixels pixelsOf(Gdiplus::Bitmap& picture) {
+    testsupport::Pixels image{static_cast<int>(picture.GetWidth()), static_cast<int>(picture.GetHeight()), {}};
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) image.argb.push_back(pixel(picture, x, y));
+    return image;
+}
+
+// `image` looks like reference/<name>.png, or becomes it when the variable
+// CLIPVANE_WRITE_REFERENCE is 1. A differing image is kept in the working
+// folder as <name>-actual.png.
+inline void expectLikeStored(const testsupport::Pixels& image, const std::wstring& name) {
+    std::wstring stored = testsupport::windowsPath(CLIPVANE_EDITOR_REFERENCE_DIR) + L"/" + name + L".png";
+    if (const char* writing = std::getenv("CLIPVANE_WRITE_REFERENCE"); writing && std::string(writing) == "1") {
+        ASSERT_TRUE(testsupport::savePng(image, stored));
+        return;
+    }
+    std::optional<testsupport::Pixels> expected = testsupport::loadPng(stored);
+    ASSERT_TRUE(expected) << "no stored image " << name;
+    // Drawing here is deterministic: a handful of pixels may differ, and by little.
+    int differing = testsupport::compareImages(image, *expected, 16);
+    EXPECT_LE(differing, 8) << name;
+    if (differing > 8) testsupport::savePng(image, name + L"-actual.png");
+}
 
 }  // namespace editortest
