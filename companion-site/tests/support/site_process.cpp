@@ -18,8 +18,8 @@ namespace {
 
 constexpr char kListening[] = "listening on https://localhost:";
 
-}  // namespace
-
+// A certificate authority and a localhost certificate, made once per test
+// program: ca.pem, server.pem, server.key.
 const std::filesystem::path& testCertificates() {
     static const ScratchFolder folder;
     static const std::filesystem::path certificates = [] {
@@ -33,6 +33,8 @@ const std::filesystem::path& testCertificates() {
     }();
     return certificates;
 }
+
+}  // namespace
 
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input) {
     std::vector<std::string> command{CLIPVANE_SITE_PROGRAM};

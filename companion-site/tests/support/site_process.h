@@ -14,10 +14,6 @@
 
 namespace site_test {
 
-// A certificate authority and a localhost certificate, made once per test
-// program: ca.pem, server.pem, server.key.
-const std::filesystem::path& testCertificates();
-
 struct ProgramResult {
     int exitCode = -1;
     std::string output;
@@ -72,7 +68,6 @@ public:
     int stop();
     void kill();
     std::string log() const;
-    std::string output() const { return output_; }
 
 private:
     pid_t pid_ = -1;

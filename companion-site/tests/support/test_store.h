@@ -25,7 +25,6 @@ public:
     explicit TestStore(StoreKind kind);
 
     std::unique_ptr<site::Store> open() const;
-    const std::filesystem::path& folder() const { return folder_.path(); }
     // The program's data folder (with the SQLite file in it), and the
     // options that make the program use this store.
     std::filesystem::path dataFolder() const { return folder_.path() / "data"; }
