@@ -23,29 +23,29 @@ constexpr int kRounds = 6;
 constexpr int kUploaders = 4;
 constexpr int kAnswersBeforeKill = 12;
 
-struct Acknowledged {
+// Distinct PNGs uploaded by several threads until the server stops
+// answering, and those that got a link.
+struct Uploads {
     std::mutex mutex;
     std::condition_variable grew;
-    std::map<std::string, std::string> linkToBytes;  // path of the link -> uploaded bytes
-    int thisRound = 0;
-};
+    std::map<std::string, std::string> acknowledged;  // path of the link -> uploaded bytes
+    std::atomic<std::uint32_t> seed{1};
 
-// Uploads distinct PNGs until the server stops answering.
-void uploadUntilCut(const site_test::SiteProcess& server, const std::string& token, std::atomic<std::uint32_t>& seed,
-                    Acknowledged& acknowledged) {
-    auto client = server.client();
-    client->set_keep_alive(true);
-    for (;;) {
-        const std::uint32_t mine = seed++;
-        const std::string png = site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
-        const std::string link = site_test::linkPath(site_test::uploadShot(*client, token, png));
-        if (link == "(none)") return;
-        std::lock_guard lock(acknowledged.mutex);
-        acknowledged.linkToBytes[link] = png;
-        ++acknowledged.thisRound;
-        acknowledged.grew.notify_all();
+    void untilCut(const site_test::SiteProcess& server, const std::string& token) {
+        auto client = server.client();
+        client->set_keep_alive(true);
+        for (;;) {
+            const std::uint32_t mine = seed++;
+            const std::string png =
+                site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
+            const std::string link = site_test::linkPath(site_test::uploadShot(*client, token, png));
+            if (link == "(none)") return;
+            std::lock_guard lock(mutex);
+            acknowledged[link] = png;
+            grew.notify_all();
+        }
     }
-}
+};
 
 using site_test::StoreKind;
 
@@ -61,18 +61,16 @@ TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
     site_test::addSiteUser(store, "heavy", "pw", true);
     const std::string token = site_test::linkDevice(site_test::SiteProcess(data, store.arguments), store, "heavy");
 
-    Acknowledged acknowledged;
-    std::atomic<std::uint32_t> seed{1};
+    Uploads uploads;
     for (int round = 0; round < kRounds; ++round) {
         site_test::SiteProcess server(data, store.arguments);
-        acknowledged.thisRound = 0;
+        const std::size_t killAt = uploads.acknowledged.size() + kAnswersBeforeKill + round;
         std::vector<std::thread> uploaders;
-        for (int i = 0; i < kUploaders; ++i)
-            uploaders.emplace_back([&] { uploadUntilCut(server, token, seed, acknowledged); });
+        for (int i = 0; i < kUploaders; ++i) uploaders.emplace_back([&] { uploads.untilCut(server, token); });
         {
             // Killed while the uploaders keep sending, at a different count each round.
-            std::unique_lock lock(acknowledged.mutex);
-            acknowledged.grew.wait(lock, [&] { return acknowledged.thisRound >= kAnswersBeforeKill + round; });
+            std::unique_lock lock(uploads.mutex);
+            uploads.grew.wait(lock, [&] { return uploads.acknowledged.size() >= killAt; });
         }
         server.kill();
         for (auto& uploader : uploaders) uploader.join();
@@ -90,11 +88,11 @@ TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
         ASSERT_TRUE(served && served->status == 200) << shot.id;
         EXPECT_EQ(site::checkPng(served->body), site::PngProblem::None) << shot.id;
         EXPECT_EQ(static_cast<std::int64_t>(served->body.size()), shot.size) << shot.id;
-        const auto sent = acknowledged.linkToBytes.find("/s/" + shot.id);
-        if (sent != acknowledged.linkToBytes.end() && sent->second == served->body) ++acknowledgedWhole;
+        const auto sent = uploads.acknowledged.find("/s/" + shot.id);
+        if (sent != uploads.acknowledged.end() && sent->second == served->body) ++acknowledgedWhole;
         ++shotsPerDay[site::utcDay(shot.createdAt)];
     }
-    EXPECT_EQ(acknowledgedWhole, acknowledged.linkToBytes.size());
+    EXPECT_EQ(acknowledgedWhole, uploads.acknowledged.size());
     for (const auto& [day, count] : shotsPerDay) EXPECT_EQ(opened->uploadsOn(user->id, day), count) << day;
     if (GetParam() == StoreKind::Postgres) return;  // its pieces are rows, with no folder to check
 

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -46,28 +48,22 @@ std::string expand(std::string text, const World& world) {
     return text;
 }
 
-std::string nextLine(std::string_view& input) {
-    const std::size_t end = input.find('\n');
-    const std::string line(input.substr(0, end));
-    input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
-    return line;
-}
-
-site::SiteRequest parse(std::string_view input, const World& world) {
+site::SiteRequest parse(const std::string& input, const World& world) {
+    std::istringstream in(input);
     site::SiteRequest request;
     request.remoteAddress = "192.0.2.1";
-    request.method = nextLine(input);
-    request.path = expand(nextLine(input), world);
-    for (std::string line = nextLine(input); !line.empty(); line = nextLine(input)) {
+    std::getline(in, request.method);
+    std::getline(in, request.path);
+    request.path = expand(request.path, world);
+    for (std::string line; std::getline(in, line) && !line.empty();) {
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
         std::string name = line.substr(0, colon);
         for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::string value = line.substr(colon + 1);
-        while (value.starts_with(' ')) value.erase(0, 1);
-        request.headers.emplace(name, expand(value, world));
+        const std::size_t value = line.find_first_not_of(' ', colon + 1);
+        request.headers.emplace(name, expand(value == std::string::npos ? "" : line.substr(value), world));
     }
-    request.body = expand(std::string(input), world);
+    request.body = expand(std::string(std::istreambuf_iterator<char>(in), {}), world);
     request.headers["content-length"] = std::to_string(request.body.size());
     return request;
 }
@@ -101,7 +97,7 @@ site::SiteResponse serve(site::Site& site, site::SiteRequest request) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     World world;
-    const site::SiteRequest request = parse(std::string_view(reinterpret_cast<const char*>(data), size), world);
+    const site::SiteRequest request = parse(std::string(reinterpret_cast<const char*>(data), size), world);
     check(request, serve(world.h.site, request));
     return 0;
 }

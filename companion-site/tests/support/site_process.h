@@ -47,8 +47,6 @@ std::string linkDevice(const SiteProcess& server, const SiteStore& store, const 
 // Signs in on the account page as a browser does; gives the session cookie
 // ("__Host-session=...") for later requests, or throws.
 std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password);
-// The value of the first field `name` of a page's forms, or "(none)".
-std::string formField(const std::string& page, const std::string& name);
 
 class SiteProcess {
 public:
