@@ -1,18 +1,24 @@
-// The program's four messages, the shot links and requests no client should
-// send, through Site::handle with a hand-moved clock.
+// The program's four messages, the shot links, the account pages as a
+// browser uses them and requests no client should send, through Site::handle
+// with a hand-moved clock.
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <array>
+
+#include "accounts.h"
 #include "messages.h"
 #include "quota.h"
 #include "secrets.h"
+#include "sign_in_throttle.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
 
 namespace {
 
 using site_test::errorOf;
+using site_test::firstMatch;
 using site_test::headerOf;
 using site_test::makePng;
 using site_test::member;
@@ -20,8 +26,39 @@ using site_test::member;
 // Alice, a free account, with a linked device.
 struct Api : ::testing::Test {
     site_test::Harness h;
-    std::int64_t alice = h.addUser("alice");
+    std::int64_t alice = h.addUser("alice", false, "pw");
     std::string token = h.linkToken("alice");
+};
+
+// A browser: keeps the cookies the site sets and sends them back. Form
+// values are given already encoded.
+struct Browser {
+    site_test::Harness& h;
+    std::map<std::string, std::string> cookies;
+    std::string address = site_test::kClientAddress;
+
+    site::SiteResponse send(const std::string& method, const std::string& path, const std::string& body = "") {
+        auto request = site_test::request(method, path, body);
+        request.remoteAddress = address;
+        std::string header;
+        for (const auto& [name, value] : cookies) header += (header.empty() ? "" : "; ") + name + "=" + value;
+        if (!header.empty()) request.headers["cookie"] = header;
+        auto response = h.site.handle(request);
+        for (const auto& [key, value] : response.headers) {
+            if (key != "Set-Cookie") continue;
+            const std::size_t equals = value.find('=');
+            cookies[value.substr(0, equals)] = value.substr(equals + 1, value.find(';') - equals - 1);
+        }
+        return response;
+    }
+
+    std::string form() { return "form=" + firstMatch(send("GET", "/account").body, "name=\"form\" value=\"([^\"]+)\""); }
+
+    site::SiteResponse signIn(const std::string& user, const std::string& password) {
+        return send("POST", "/account/sign-in", form() + "&user=" + user + "&password=" + password);
+    }
+
+    bool signedIn() { return send("GET", "/account").body.find("action=\"/account/sign-in\"") == std::string::npos; }
 };
 
 // A code is typed in any case with spaces and redeemed once; a request that
@@ -138,55 +175,159 @@ TEST_F(Api, ShotLinkPathTricksNeverReachAFile) {
 }
 
 TEST_F(Api, WrongMethodsAre405WithTheAllowedOnesAndUnknownPaths404) {
-    const struct {
-        const char* method;
-        const char* path;
-        int status;
-        const char* allowed;
-    } cases[] = {
-        {"GET", "/api/link/redeem", 405, "POST"}, {"DELETE", "/api/me", 405, "GET, HEAD"},
-        {"POST", "/s/00", 405, "GET, HEAD"},      {"BREW", "/account", 405, "GET, HEAD"},
-        {"GET", "/api/me/", 404, "(none)"},       {"GET", "", 404, "(none)"},
+    const std::array<const char*, 3> cases[] = {  // no Allow header: an unknown path
+        {"GET", "/api/link/redeem", "POST"}, {"DELETE", "/api/me", "GET, HEAD"}, {"POST", "/s/00", "GET, HEAD"},
+        {"BREW", "/account", "GET, HEAD"},   {"GET", "/api/me/", "(none)"},       {"GET", "", "(none)"},
     };
-    for (const auto& c : cases) {
-        const auto answer = h.send(c.method, c.path);
-        EXPECT_EQ(answer.status, c.status) << c.method << ' ' << c.path;
-        EXPECT_EQ(headerOf(answer, "Allow"), c.allowed) << c.method << ' ' << c.path;
+    for (const auto& [method, path, allowed] : cases) {
+        const auto answer = h.send(method, path);
+        EXPECT_EQ(answer.status, allowed[0] == '(' ? 404 : 405) << method << ' ' << path;
+        EXPECT_EQ(headerOf(answer, "Allow"), allowed) << method << ' ' << path;
     }
     EXPECT_EQ(errorOf(h.send("DELETE", "/api/me")), site::messages::kMethodNotAllowed);
     EXPECT_EQ(errorOf(h.send("GET", "/api/nothing")), site::messages::kNotFound);
     EXPECT_EQ(errorOf(site::fallbackResponse(431, "/")), site::messages::kHeadersTooLarge);
 }
 
+// Small routes take at most 16 KiB, judged from the headers; a body cut at
+// its route's limit is answered with that route's sentence. The shots' own
+// limit is judged on the wire.
 TEST_F(Api, BodiesAreJudgedByTheirHeadersBeforeAByteIsRead) {
-    const struct {
-        const char* method;
-        const char* path;
-        const char* length;
-        int refusal;  // 0: the body is read, up to the limit
-        std::size_t limit;
-    } cases[] = {
-        {"POST", "/api/link/redeem", "16384", 0, site::kMaxSmallBody},
-        {"POST", "/api/link/redeem", "16385", 413, 0},
-        {"GET", "/api/me", "5", 400, 0},
-        {"POST", "/api/shots", "12582913", 413, 0},
-        {"POST", "/api/shots", "12582912", 0, site::kMaxShotBytes},
-    };
-    for (const auto& c : cases) {
-        auto request = site_test::request(c.method, c.path);
-        request.headers = {{"content-length", c.length}, {"content-type", "image/png"}, {"authorization", "Bearer " + token}};
-        const auto admission = h.site.admit(request);
-        EXPECT_EQ(admission.refusal ? admission.refusal->status : 0, c.refusal) << c.method << ' ' << c.path;
-        EXPECT_EQ(admission.bodyLimit, c.limit) << c.path;
-        EXPECT_EQ(admission.upload != nullptr, c.limit == site::kMaxShotBytes) << c.path;
+    auto request = site_test::request("POST", "/api/link/redeem");
+    request.headers["content-length"] = "16384";
+    EXPECT_EQ(h.site.admit(request).bodyLimit, site::kMaxSmallBody);
+    request.headers["content-length"] = "16385";
+    const auto refused = h.site.admit(request).refusal;
+    EXPECT_EQ(refused ? refused->status : 0, 413);
+    request.bodyTooLarge = true;
+    EXPECT_EQ(errorOf(h.site.handle(request)), site::messages::kRequestTooLarge);
+    request.path = "/api/shots";
+    request.headers = {{"authorization", "Bearer " + token}, {"content-type", "image/png"}};
+    EXPECT_EQ(errorOf(h.site.handle(request)), site::messages::kShotTooLarge);
+}
+
+// The sign-in form sets a strict cookie and escapes what it shows; a post
+// without that cookie's form token, or any form without a session, is
+// refused as stale; a wrong password gets its sentence and no session.
+TEST_F(Api, AccountSignInFormsAndPasswords) {
+    Browser browser{h, {}};
+    const auto page = browser.send("GET", "/account");
+    EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+    EXPECT_EQ(headerOf(page, "Cache-Control"), "no-store");
+    for (const char* attribute : {"HttpOnly", "Secure", "SameSite=Strict", "Path=/"})
+        EXPECT_NE(headerOf(page, "Set-Cookie").find(attribute), std::string::npos) << attribute;
+    const auto escaped = browser.signIn("<script>\"", "x");
+    EXPECT_EQ(escaped.body.find("<script>"), std::string::npos);
+    EXPECT_NE(escaped.body.find("&lt;script&gt;&quot;"), std::string::npos);
+    for (const char* path : {"/account/sign-out", "/account/shots/delete", "/account/devices/revoke", "/account/sign-in"}) {
+        for (const char* body : {"", "form=", "form=%", "shot=../../site.db&device=-1"})
+            EXPECT_EQ(h.send("POST", path, body).status, 403) << path << " " << body;
     }
-    // A body cut at its limit is answered by the route's own sentence.
-    auto cut = site_test::request("POST", "/api/link/redeem");
-    cut.bodyTooLarge = true;
-    EXPECT_EQ(errorOf(h.site.handle(cut)), site::messages::kRequestTooLarge);
-    cut.path = "/api/shots";
-    cut.headers = {{"authorization", "Bearer " + token}, {"content-type", "image/png"}};
-    EXPECT_EQ(errorOf(h.site.handle(cut)), site::messages::kShotTooLarge);
+    const auto wrong = browser.signIn("alice", "wrong");
+    EXPECT_EQ(wrong.status, 401);
+    EXPECT_NE(wrong.body.find(site::messages::kWrongPassword), std::string::npos);
+    EXPECT_EQ(browser.cookies.count(site::kSessionCookie), 0u);
+    EXPECT_EQ(browser.signIn("alice", "pw").status, 303);
+    EXPECT_NE(browser.send("GET", "/account").body.find("Личный кабинет"), std::string::npos);
+}
+
+// Alice, signed in from two browsers.
+struct SignedIn : Api {
+    Browser here{h, {}}, there{h, {}};
+
+    void SetUp() override {
+        ASSERT_EQ(here.signIn("alice", "pw").status, 303);
+        ASSERT_EQ(there.signIn("alice", "pw").status, 303);
+    }
+};
+
+TEST_F(SignedIn, PageShowsTheCountShotsDevicesAndANewCode) {
+    EXPECT_NE(h.uploadedShot(token, 1), "");
+    const std::string id = h.uploadedShot(token, 2);
+    h.now += 2 * 3600;
+    ASSERT_EQ(h.get("/api/me", token).status, 200);  // the device seen again
+
+    const std::string page = here.send("GET", "/account").body;
+    EXPECT_NE(page.find("2 из 30"), std::string::npos);
+    EXPECT_NE(page.find("href=\"" + std::string(site_test::kPublicUrl) + "/s/" + id + "\""), std::string::npos);
+    EXPECT_NE(page.find("15.01.2026"), std::string::npos);  // expiry of today's shots
+    EXPECT_NE(page.find("привязано 01.01.2026 00:00 UTC • активно 01.01.2026 02:00 UTC"), std::string::npos);
+    EXPECT_EQ(firstMatch(page, "class=\"code\">([^<]+)<"), "(none)");  // a code only when asked for
+    const std::string code =
+        firstMatch(here.send("POST", "/account/link-code", here.form()).body, "class=\"code\">([^<]+)<");
+    EXPECT_EQ(h.redeem(code, "198.51.100.77").status, 200);
+}
+
+// Deleting a shot and revoking a token take the session's form token and
+// reach only the signed-in user's own; a device number too long for the
+// store is no device.
+TEST_F(SignedIn, DeleteAndRevokeOnlyOnesOwnWithTheFormToken) {
+    const std::string id = h.uploadedShot(token);
+    const std::string shot = "&shot=" + id, number = "&device=" + std::to_string(h.store.devicesOf(alice).at(0).id);
+    h.addUser("mallory", false, "pw2");
+    Browser mallory{h, {}};
+    ASSERT_EQ(mallory.signIn("mallory", "pw2").status, 303);
+    mallory.send("POST", "/account/shots/delete", mallory.form() + shot);
+    mallory.send("POST", "/account/devices/revoke", mallory.form() + number);
+    EXPECT_EQ(here.send("POST", "/account/shots/delete", "form=" + site::newSecret() + shot).status, 403);
+    EXPECT_EQ(h.get("/s/" + id).status, 200);
+    EXPECT_EQ(h.get("/api/me", token).status, 200);
+
+    const std::string form = here.form();
+    EXPECT_EQ(here.send("POST", "/account/shots/delete", form + shot).status, 303);
+    EXPECT_FALSE(std::filesystem::exists(h.files.pathOf(id)));
+    EXPECT_EQ(here.send("POST", "/account/devices/revoke", form + "&device=9999999999999999999").status, 303);
+    EXPECT_EQ(h.get("/api/me", token).status, 200);
+    EXPECT_EQ(here.send("POST", "/account/devices/revoke", form + number).status, 303);
+    EXPECT_EQ(h.get("/api/me", token).status, 401);
+}
+
+// Signing out ends that session only; sessions also end after their week;
+// signing out everywhere ends them all but links no device off.
+TEST_F(SignedIn, SignOutEndsSessionsButNotTheDevices) {
+    Browser thief{h, here.cookies};
+    EXPECT_EQ(here.send("POST", "/account/sign-out", here.form()).status, 303);
+    EXPECT_FALSE(thief.signedIn());
+    EXPECT_TRUE(there.signedIn());
+    Browser third{h, {}};
+    ASSERT_EQ(third.signIn("alice", "pw").status, 303);
+    EXPECT_EQ(there.send("POST", "/account/sign-out-everywhere", there.form()).status, 303);
+    EXPECT_FALSE(third.signedIn());
+    EXPECT_EQ(h.get("/api/me", token).status, 200);
+    ASSERT_EQ(here.signIn("alice", "pw").status, 303);
+    h.now += site::kSessionLifetimeSeconds;
+    EXPECT_FALSE(here.signedIn());
+}
+
+// A new password takes the form token, the current password and the same
+// new one twice; it ends the other sessions. Wrong current passwords count
+// against the account like failed sign-ins, from wherever they come.
+TEST_F(SignedIn, PasswordChangeChecksEverythingAndCountsGuesses) {
+    const std::string form = here.form();
+    const std::pair<std::string, const char*> refused[] = {
+        {"current=pw&new=n&repeat=n", site::messages::kStaleForm},
+        {form + "&current=pw&new=n&repeat=N", site::messages::kPasswordsDiffer},
+        {form + "&current=pw&new=&repeat=", site::messages::kBadNewPassword},
+    };
+    for (const auto& [body, sentence] : refused)
+        EXPECT_NE(here.send("POST", "/account/password", body).body.find(sentence), std::string::npos) << body;
+    const auto changed = here.send("POST", "/account/password", form + "&current=pw&new=new+pw&repeat=new+pw");
+    EXPECT_NE(changed.body.find(site::messages::kPasswordChanged), std::string::npos);
+    EXPECT_TRUE(here.signedIn());
+    EXPECT_FALSE(there.signedIn());
+    EXPECT_EQ(there.signIn("alice", "pw").status, 401);
+    EXPECT_EQ(there.signIn("alice", "new+pw").status, 303);
+
+    for (int i = 0; i < site::kFreeFailures; ++i) {
+        here.address = "203.0.113." + std::to_string(i);
+        const auto wrong = here.send("POST", "/account/password", form + "&current=guess&new=n&repeat=n");
+        EXPECT_NE(wrong.body.find(site::messages::kWrongCurrentPassword), std::string::npos);
+    }
+    Browser elsewhere{h, {}};
+    const auto waiting = elsewhere.signIn("alice", "new+pw");
+    EXPECT_NE(waiting.body.find(std::string(site::messages::kAccountThrottled) + " 1 мин."), std::string::npos);
+    h.now += 2 * site::kFirstWaitSeconds;
+    EXPECT_EQ(elsewhere.signIn("alice", "new+pw").status, 303);
 }
 
 }  // namespace

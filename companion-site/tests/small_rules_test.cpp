@@ -1,5 +1,5 @@
-// Day arithmetic, the attempt table, connection caps, forms, cookies,
-// command lines, log lines, secrets and link codes.
+// Day arithmetic, the attempt table, forms, cookies, command lines, log
+// lines, secrets, link codes and the PNG check.
 
 #include <gtest/gtest.h>
 
@@ -8,14 +8,14 @@
 
 #include "access_log.h"
 #include "command_line.h"
-#include "connection_limits.h"
 #include "forms.h"
-#include "http_rules.h"
 #include "link_code.h"
+#include "png_check.h"
 #include "quota.h"
 #include "rate_limiter.h"
 #include "secrets.h"
 #include "site.h"
+#include "support/test_png.h"
 
 namespace {
 
@@ -35,18 +35,6 @@ TEST(RateLimiter, FullTableForgetsTheOldestWindow) {
     EXPECT_TRUE(limiter.allow("c", 20));   // a's window makes room
     EXPECT_FALSE(limiter.allow("b", 20));  // b's is kept
     EXPECT_TRUE(limiter.allow("a", 20));
-}
-
-TEST(ConnectionLimits, PerClientAndInTotal) {
-    site::ConnectionLimits limits(3, 2);
-    EXPECT_TRUE(limits.admit("a") && limits.admit("a"));
-    EXPECT_FALSE(limits.admit("a"));
-    EXPECT_TRUE(limits.admit("b"));
-    EXPECT_FALSE(limits.admit("c"));
-    limits.release("a");
-    EXPECT_TRUE(limits.admit("c"));
-    EXPECT_EQ(site::clientKey("::ffff:192.0.2.7"), "192.0.2.7");
-    EXPECT_EQ(site::clientKey("2001:db8:1:2:3:4:5:6"), "2001:db8:1:2::/64");
 }
 
 TEST(Forms, FieldsAreDecodedAndCookiesTrimmed) {
@@ -125,6 +113,66 @@ TEST(LinkCode, EightVariedLettersWithoutLookAlikesTypedInAnyForm) {
         {std::string("ACDE\0" "3479", 9), std::nullopt},
     };
     for (const auto& [typed, code] : cases) EXPECT_EQ(site::normalizeLinkCode(typed), code) << typed;
+}
+
+using site::PngProblem;
+
+const std::string kSignature("\x89PNG\r\n\x1a\n", 8);
+
+std::string header(std::uint32_t width, std::uint32_t height, unsigned depth, unsigned colour, unsigned interlace = 0) {
+    std::string data;
+    for (std::uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) data.push_back(static_cast<char>(v >> shift));
+    }
+    return data + std::string{static_cast<char>(depth), static_cast<char>(colour), 0, 0, static_cast<char>(interlace)};
+}
+
+std::string fileWith(const std::string& ihdrData) {
+    return kSignature + site_test::pngChunk("IHDR", ihdrData) + site_test::pngChunk("IDAT", "x") + site_test::pngChunk("IEND", "");
+}
+
+std::string flipped(std::string bytes, std::size_t at) {
+    bytes[at] ^= 0x01;
+    return bytes;
+}
+
+// Each file is judged whole and fed in pieces of several sizes: the verdict
+// must be the same.
+TEST(PngCheck, VerdictsWholeAndInPieces) {
+    const std::string png = site_test::makePng(16, 16, 4);
+    const std::string start = kSignature + site_test::pngChunk("IHDR", header(1, 1, 8, 2));
+    const struct {
+        const char* what;
+        std::string bytes;
+        PngProblem expected;
+    } cases[] = {
+        {"a real file", png, PngProblem::None},
+        {"RGBA", fileWith(header(1, 1, 8, 6)), PngProblem::None},
+        {"an interlaced 1-bit palette", fileWith(header(1, 1, 1, 3, 1)), PngProblem::None},
+        {"7 bytes", png.substr(0, 7), PngProblem::NoSignature},
+        {"no header chunk", kSignature + site_test::pngChunk("IDAT", "x") + site_test::pngChunk("IEND", ""), PngProblem::BadHeader},
+        {"a header checksum", flipped(png, 29), PngProblem::BadHeader},
+        {"width 0", fileWith(header(0, 1, 8, 2)), PngProblem::BadHeader},
+        {"width 2^31", fileWith(header(0x80000000u, 1, 8, 2)), PngProblem::BadHeader},
+        {"4-bit RGB", fileWith(header(1, 1, 4, 2)), PngProblem::BadHeader},
+        {"16-bit palette", fileWith(header(1, 1, 16, 3)), PngProblem::BadHeader},
+        {"interlace 2", fileWith(header(1, 1, 8, 2, 2)), PngProblem::BadHeader},
+        {"a long header", fileWith(header(1, 1, 8, 2) + "x"), PngProblem::BadHeader},
+        {"a data checksum", flipped(png, 45), PngProblem::BrokenChunk},
+        {"a length past the end", start + "\x7f\xff\xff\xff" "IDAT", PngProblem::BrokenChunk},
+        {"a length over the limit", start + "\xff\xff\xff\xff" "IDAT" + std::string(8, 0), PngProblem::BrokenChunk},
+        {"no data", start + site_test::pngChunk("IEND", ""), PngProblem::NoImageData},
+        {"bytes after the end", png + "x", PngProblem::NoEnd},
+        {"an end with data", start + site_test::pngChunk("IDAT", "x") + site_test::pngChunk("IEND", "z"), PngProblem::NoEnd},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(site::checkPng(c.bytes), c.expected) << c.what;
+        for (std::size_t piece : {1, 3, 13}) {
+            site::PngChecker checker;
+            for (std::size_t at = 0; at < c.bytes.size(); at += piece) checker.feed(std::string_view(c.bytes).substr(at, piece));
+            EXPECT_EQ(checker.finish(), c.expected) << c.what << " in pieces of " << piece;
+        }
+    }
 }
 
 }  // namespace
