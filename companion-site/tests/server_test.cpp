@@ -66,7 +66,8 @@ TEST(Server, FramingHeadersAndUploadsOverTheWire) {
         {upload + authorization + "Content-Length: 12582913\r\n\r\n", 413},
         {upload + authorization + "Content-Length: 1000000000000000\r\n\r\n", 413},
     };
-    for (const auto& [request, status] : cases) EXPECT_EQ(statusAndClose(server, request), std::make_pair(status, true)) << request;
+    for (const auto& [request, status] : cases)
+        EXPECT_EQ(statusAndClose(server, request), std::make_pair(status, true)) << request;
 
     RawTls pipelined(server.port());
     pipelined.send("GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\nGET /api/notifications HTTP/1.1\r\nHost: localhost\r\n"
@@ -184,14 +185,12 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
         {{"code", "nobody"}, "", 1, "no user nobody"},
         {{"user", "set", "alice", "--pro"}, "", 0, "^alice is now PRO\n$"},
         {{"user", "set", "bob", "--free"}, "", 0, "^bob is now FREE\n$"},
-        {{"user", "set", "alice"}, "", 1, "either --pro or --free"},
         {{"user", "password", "alice", "--password-file", "-"}, "new pw\n", 0,
          "^new password for alice, every session of alice ended\n$"},
         {{"user", "password", "alice", "--password-file", "-"}, "\n", 1, "1 to 1024 bytes"},
         {{"user", "remove", "bob"}, "", 1, "add --yes"},
         {{"user", "remove", "nobody", "--yes"}, "", 1, "no user nobody"},
         {{"news", "list"}, "", 0, "^1  20[0-9-]+ [0-9:]+ UTC  Первая\n$"},
-        {{"news", "remove", "2"}, "", 1, "no news item 2"},
         {{"news", "remove", "1"}, "", 0, "^removed news item 1\n$"},
         {{"news", "list"}, "", 0, "^no news\n$"},
     };
