@@ -27,15 +27,6 @@ using site_test::RawTls;
 using site_test::SiteProcess;
 using site_test::StoreKind;
 
-// Sends `request` on a connection of its own: the answer, and whether the
-// server closed the connection after it.
-std::pair<int, bool> statusAndClose(const SiteProcess& server, const std::string& request) {
-    RawTls connection(server.port());
-    connection.send(request);
-    const int status = connection.answer().status;
-    return {status, connection.closedByServer()};
-}
-
 // Framing errors get their answer and end the connection; pipelined
 // requests are answered in order, with HSTS, nosniff and a date. An upload's
 // token and length are judged before one byte of its body is sent; a chunked
@@ -66,8 +57,12 @@ TEST(Server, FramingHeadersAndUploadsOverTheWire) {
         {upload + authorization + "Content-Length: 12582913\r\n\r\n", 413},
         {upload + authorization + "Content-Length: 1000000000000000\r\n\r\n", 413},
     };
-    for (const auto& [request, status] : cases)
-        EXPECT_EQ(statusAndClose(server, request), std::make_pair(status, true)) << request;
+    for (const auto& [request, status] : cases) {
+        RawTls connection(server.port());
+        connection.send(request);
+        EXPECT_EQ(connection.answer().status, status) << request;
+        EXPECT_TRUE(connection.closedByServer()) << request;
+    }
 
     RawTls pipelined(server.port());
     pipelined.send("GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\nGET /api/notifications HTTP/1.1\r\nHost: localhost\r\n"
@@ -189,7 +184,6 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
          "^new password for alice, every session of alice ended\n$"},
         {{"user", "password", "alice", "--password-file", "-"}, "\n", 1, "1 to 1024 bytes"},
         {{"user", "remove", "bob"}, "", 1, "add --yes"},
-        {{"user", "remove", "nobody", "--yes"}, "", 1, "no user nobody"},
         {{"news", "list"}, "", 0, "^1  20[0-9-]+ [0-9:]+ UTC  Первая\n$"},
         {{"news", "remove", "1"}, "", 0, "^removed news item 1\n$"},
         {{"news", "list"}, "", 0, "^no news\n$"},

@@ -17,7 +17,6 @@
 
 namespace {
 
-using site_test::errorOf;
 using site_test::firstMatch;
 using site_test::headerOf;
 using site_test::kClientAddress;
@@ -68,14 +67,13 @@ TEST_F(Api, LinkCodesRedeemOnceAsTypedAndMalformedRequestsAreRefused) {
     std::string code = h.issueCode("alice");
     for (char& c : code) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(h.get("/api/me", member(h.redeem(" " + code + " "), "token")).status, 200);
-    EXPECT_EQ(errorOf(h.redeem(code)), site::messages::kBadLinkCode);
+    EXPECT_EQ(member(h.redeem(code), "error"), site::messages::kBadLinkCode);
     int address = 0;  // each from its own address, under the attempt limit
     for (const std::string& body : std::vector<std::string>
          {"", "[]", "{\"code\":5}", "\"ACDE3479\"", "{\"code\":\"a\"} trailing", std::string(16000, '['),
           std::string("\xff\xfe\0\0", 4), std::string("{\"code\":\"\xff\xfe\"}")}) {
-        const std::string from = "203.0.113." + std::to_string(++address);
-        EXPECT_EQ(errorOf(h.site.handle({"POST", "/api/link/redeem", {}, from, body})), site::messages::kBadLinkRequest)
-            << body;
+        const auto answer = h.site.handle({"POST", "/api/link/redeem", {}, "203.0.113." + std::to_string(++address), body});
+        EXPECT_EQ(member(answer, "error"), site::messages::kBadLinkRequest) << body;
     }
 }
 
@@ -95,12 +93,12 @@ TEST_F(Api, ProfileAnswersWithNamePlanCountAndLimitForAnyFormOfTheToken) {
     h.addUser("bob", true);
     EXPECT_EQ(member(h.get("/api/me", h.linkToken("bob")), "limit"), "1000");
     const auto withAuthorization = [&](const std::string& authorization) {
-        return errorOf(h.site.handle({"GET", "/api/me", {{"authorization", authorization}}, kClientAddress, ""}));
+        return member(h.site.handle({"GET", "/api/me", {{"authorization", authorization}}, kClientAddress, ""}), "error");
     };
     EXPECT_EQ(withAuthorization("bearer  " + token), "(none)");
     EXPECT_EQ(withAuthorization("Bearer " + site::newSecret()), site::messages::kBadToken);
     EXPECT_EQ(withAuthorization("Basic YWxpY2U6c2VjcmV0"), site::messages::kNoToken);
-    EXPECT_EQ(errorOf(h.get("/api/me")), site::messages::kNoToken);
+    EXPECT_EQ(member(h.get("/api/me"), "error"), site::messages::kNoToken);
 
     h.now = site_test::kStartTime + site::kSecondsPerDay - 1;  // 23:59:59
     EXPECT_TRUE(h.store.deleteShot(alice, h.uploadedShot(token, 1)));
@@ -112,7 +110,7 @@ TEST_F(Api, ProfileAnswersWithNamePlanCountAndLimitForAnyFormOfTheToken) {
 
 TEST_F(Api, TheThirtyFirstUploadOfADayIsRefusedUnlessPro) {
     for (int i = 0; i < 30; ++i) ASSERT_NE(h.uploadedShot(token, i), "") << i;
-    EXPECT_EQ(errorOf(h.upload(token, makePng(2, 2, 99))), site::messages::kDailyLimit);
+    EXPECT_EQ(member(h.upload(token, makePng(2, 2, 99)), "error"), site::messages::kDailyLimit);
     // Known from the headers alone, so the body need not be read.
     const std::map<std::string, std::string> headers = {
         {"authorization", "Bearer " + token}, {"content-type", "image/png"}, {"content-length", "100"}};
@@ -125,11 +123,11 @@ TEST_F(Api, TheThirtyFirstUploadOfADayIsRefusedUnlessPro) {
 TEST_F(Api, EachUploadRefusalHasItsOwnSentence) {
     const std::string png = makePng(8, 8);
     for (const std::string& body : {std::string(), png.substr(0, png.size() - 1), std::string("GIF89a") + png})
-        EXPECT_EQ(errorOf(h.upload(token, body)), site::messages::kNotPng);
+        EXPECT_EQ(member(h.upload(token, body), "error"), site::messages::kNotPng);
     const std::map<std::string, std::string> jpeg = {{"authorization", "Bearer " + token}, {"content-type", "image/jpeg"}};
     EXPECT_EQ(h.site.handle({"POST", "/api/shots", jpeg, kClientAddress, png}).status, 415);
     EXPECT_EQ(h.upload(token, makePng(8, 8, 1, site::kMaxShotBytes)).status, 200);
-    EXPECT_EQ(errorOf(h.upload(token, makePng(8, 8, 1, site::kMaxShotBytes + 1))), site::messages::kShotTooLarge);
+    EXPECT_EQ(member(h.upload(token, makePng(8, 8, 1, site::kMaxShotBytes + 1)), "error"), site::messages::kShotTooLarge);
     EXPECT_EQ(member(h.get("/api/me", token), "used"), "1");
 }
 
@@ -180,9 +178,9 @@ TEST_F(Api, WrongMethodsAre405WithTheAllowedOnesAndUnknownPaths404) {
         EXPECT_EQ(answer.status, allowed[0] == '(' ? 404 : 405) << method << ' ' << path;
         EXPECT_EQ(headerOf(answer, "Allow"), allowed) << method << ' ' << path;
     }
-    EXPECT_EQ(errorOf(h.send("DELETE", "/api/me")), site::messages::kMethodNotAllowed);
-    EXPECT_EQ(errorOf(h.send("GET", "/api/nothing")), site::messages::kNotFound);
-    EXPECT_EQ(errorOf(site::fallbackResponse(431, "/")), site::messages::kHeadersTooLarge);
+    EXPECT_EQ(member(h.send("DELETE", "/api/me"), "error"), site::messages::kMethodNotAllowed);
+    EXPECT_EQ(member(h.send("GET", "/api/nothing"), "error"), site::messages::kNotFound);
+    EXPECT_EQ(member(site::fallbackResponse(431, "/"), "error"), site::messages::kHeadersTooLarge);
 }
 
 // Small routes take at most 16 KiB, judged from the headers; a body cut at
@@ -196,16 +194,21 @@ TEST_F(Api, BodiesAreJudgedByTheirHeadersBeforeAByteIsRead) {
     const auto refused = h.site.admit(request).refusal;
     EXPECT_EQ(refused ? refused->status : 0, 413);
     request.bodyTooLarge = true;
-    EXPECT_EQ(errorOf(h.site.handle(request)), site::messages::kRequestTooLarge);
+    EXPECT_EQ(member(h.site.handle(request), "error"), site::messages::kRequestTooLarge);
     request.path = "/api/shots";
     request.headers = {{"authorization", "Bearer " + token}, {"content-type", "image/png"}};
-    EXPECT_EQ(errorOf(h.site.handle(request)), site::messages::kShotTooLarge);
+    EXPECT_EQ(member(h.site.handle(request), "error"), site::messages::kShotTooLarge);
 }
 
-// The sign-in form sets a strict cookie and escapes what it shows; a post
-// without that cookie's form token, or any form without a session, is
-// refused as stale; a wrong password gets its sentence and no session.
-TEST_F(Api, AccountSignInFormsAndPasswords) {
+// Names of up to 32 plain characters and a password are needed; the sign-in
+// form sets a strict cookie and escapes what it shows; a post without that
+// cookie's form token, or any form without a session, is refused as stale; a
+// wrong password gets its sentence and no session.
+TEST_F(Api, AccountNamesSignInFormsAndPasswords) {
+    for (const char* bad : {"", "with space", "имя", "a/b", "toolongtoolongtoolongtoolongtoolong"})
+        EXPECT_THROW(h.addUser(bad), std::runtime_error) << bad;
+    EXPECT_NO_THROW(h.addUser(std::string(32, 'n')));
+    EXPECT_THROW(h.addUser("bob", false, ""), std::runtime_error);
     Browser browser{h, {}};
     const auto page = browser.send("GET", "/account");
     EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
@@ -254,7 +257,7 @@ TEST_F(SignedIn, PageShowsTheCountShotsDevicesAndANewCode) {
     EXPECT_EQ(h.redeem(code, "198.51.100.77").status, 200);
 }
 
-// Deleting a shot and revoking a token take the session's form token and
+// Deleting a shot and revoking a device take the session's form token and
 // reach only the signed-in user's own; a device number too long for the
 // store is no device.
 TEST_F(SignedIn, DeleteAndRevokeOnlyOnesOwnWithTheFormToken) {

@@ -16,6 +16,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "accounts.h"
+#include "link_code.h"
+#include "quota.h"
 #include "secrets.h"
 #include "shot_upload.h"
 #include "support/site_harness.h"
@@ -23,24 +26,36 @@
 
 namespace {
 
+const std::string kPng = site_test::makePng(1, 1);
+
+const site_test::ScratchFolder kScratch;  // emptied after every input
+
+// A signed-in user with a linked device, a live code and a shot, made in
+// the store itself and hashed once, to keep every input cheap.
 struct World {
-    site_test::Harness h;
-    std::string token, session = site::newSecret(), formToken = site::newSecret(), code, shotId;
-    std::string png = site_test::makePng(1, 1);
+    site::SqliteStore store{":memory:"};
+    site::ShotFiles files{kScratch.path(), false};
+    site::Site site{store, files, [] { return site_test::kStartTime; }, site_test::kPublicUrl, 1};
+    std::string token = site::newSecret(), session = site::newSecret(), formToken = site::newSecret(), code;
+    std::string shotId = site::newShotId();
 
     World() {
-        const auto user = h.addUser("alice", false, "pw");
-        token = h.linkToken("alice");
-        code = h.issueCode("alice");
-        shotId = h.uploadedShot(token);
-        h.store.addSession(site::sha256Hex(session), user, formToken, h.now + 3600);
+        const std::int64_t now = site_test::kStartTime;
+        const auto user = site::createUser(store, "alice", "pw", false, now, 1);
+        store.replaceLinkCode(user, "linking", now + 600);
+        store.redeemLinkCode("linking", site::sha256Hex(token), now);
+        code = site::issueLinkCode(store, user, now);
+        store.addSession(site::sha256Hex(session), user, formToken, now + 3600);
+        site_test::storeShot(files, shotId, kPng);
+        const auto size = static_cast<std::int64_t>(kPng.size());
+        store.addShotWithinLimit({shotId, user, now, now + site::kShotLifetimeSeconds, size}, site::utcDay(now), 30);
     }
 };
 
 std::string expand(std::string text, const World& world) {
     const std::pair<const char*, const std::string*> names[] = {{"$T", &world.token},     {"$S", &world.session},
                                                                  {"$F", &world.formToken}, {"$C", &world.code},
-                                                                 {"$I", &world.shotId},    {"$P", &world.png}};
+                                                                 {"$I", &world.shotId},    {"$P", &kPng}};
     for (const auto& [name, value] : names) {
         for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value->size()))
             text.replace(at, 2, *value);
@@ -96,8 +111,11 @@ site::SiteResponse serve(site::Site& site, site::SiteRequest request) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    World world;
-    const site::SiteRequest request = parse(std::string(reinterpret_cast<const char*>(data), size), world);
-    check(request, serve(world.h.site, request));
+    {
+        World world;
+        const site::SiteRequest request = parse(std::string(reinterpret_cast<const char*>(data), size), world);
+        check(request, serve(world.site, request));
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(kScratch.path())) std::filesystem::remove(entry.path());
     return 0;
 }

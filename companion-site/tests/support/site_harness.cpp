@@ -101,10 +101,6 @@ std::string member(const site::SiteResponse& response, const std::string& name) 
     return parsed[name].is_string() ? parsed[name].get<std::string>() : parsed[name].dump();
 }
 
-std::string errorOf(const site::SiteResponse& response) {
-    return member(response, "error");
-}
-
 std::string headerOf(const site::SiteResponse& response, const std::string& name) {
     for (const auto& [key, value] : response.headers) {
         if (key == name) return value;
