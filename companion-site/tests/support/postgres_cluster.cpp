@@ -26,10 +26,6 @@ std::optional<RunAs> clusterUser() {
     return RunAs{user->pw_uid, user->pw_gid};
 }
 
-std::filesystem::path dataOf(const std::filesystem::path& folder) {
-    return folder / "data";
-}
-
 // Runs one of PostgreSQL's programs as the cluster's user.
 void runTool(const char* tool, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), std::string(CLIPVANE_POSTGRES_BIN) + "/" + tool);
@@ -40,6 +36,11 @@ void runTool(const char* tool, std::vector<std::string> arguments) {
     if (exitStatus(pid) != 0) throw std::runtime_error(std::string(tool) + " failed:\n" + said);
 }
 
+// The address of `database` in the cluster, as libpq takes it.
+std::string clusterUrl(const std::filesystem::path& folder, const std::string& database) {
+    return "postgresql://postgres@/" + database + "?host=" + folder.string();
+}
+
 }  // namespace
 
 void startCluster(const std::filesystem::path& folder, bool durable) {
@@ -48,8 +49,8 @@ void startCluster(const std::filesystem::path& folder, bool durable) {
     if (user && ::chown(folder.c_str(), user->uid, user->gid) != 0)
         throw std::runtime_error("chown " + folder.string());
     runTool("initdb",
-            {"-D", dataOf(folder), "-U", "postgres", "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync"});
-    std::ofstream settings(dataOf(folder) / "postgresql.conf", std::ios::app);
+            {"-D", folder / "data", "-U", "postgres", "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync"});
+    std::ofstream settings(folder / "data" / "postgresql.conf", std::ios::app);
     settings << "listen_addresses = ''\nunix_socket_directories = '" << folder.string() << "'\n";
     if (!durable) settings << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n";
     settings.close();
@@ -57,15 +58,11 @@ void startCluster(const std::filesystem::path& folder, bool durable) {
 }
 
 void restartCluster(const std::filesystem::path& folder) {
-    runTool("pg_ctl", {"-D", dataOf(folder), "-l", folder / "server.log", "-w", "-t", "60", "start"});
+    runTool("pg_ctl", {"-D", folder / "data", "-l", folder / "server.log", "-w", "-t", "60", "start"});
 }
 
 void stopCluster(const std::filesystem::path& folder) {
-    runTool("pg_ctl", {"-D", dataOf(folder), "-w", "-t", "60", "-m", "fast", "stop"});
-}
-
-std::string clusterUrl(const std::filesystem::path& folder, const std::string& database) {
-    return "postgresql://postgres@/" + database + "?host=" + folder.string();
+    runTool("pg_ctl", {"-D", folder / "data", "-w", "-t", "60", "-m", "fast", "stop"});
 }
 
 OwnCluster::OwnCluster(bool durable)

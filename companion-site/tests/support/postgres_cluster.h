@@ -16,8 +16,6 @@ void startCluster(const std::filesystem::path& folder, bool durable = false);
 void stopCluster(const std::filesystem::path& folder);
 // Starts a stopped cluster again, on the same data.
 void restartCluster(const std::filesystem::path& folder);
-// The address of `database` in the cluster, as libpq takes it.
-std::string clusterUrl(const std::filesystem::path& folder, const std::string& database);
 
 // A cluster of its own in a new temporary folder, stopped and removed at
 // the end.

@@ -22,12 +22,7 @@ ScratchFolder::~ScratchFolder() {
 }
 
 site::SiteRequest request(const std::string& method, const std::string& path, const std::string& body) {
-    site::SiteRequest built;
-    built.method = method;
-    built.path = path;
-    built.remoteAddress = kClientAddress;
-    built.body = body;
-    return built;
+    return {method, path, {}, kClientAddress, body};
 }
 
 std::int64_t Harness::addUser(const std::string& name, bool pro, const std::string& password) {
@@ -49,17 +44,13 @@ site::SiteResponse Harness::get(const std::string& path, const std::string& toke
 }
 
 site::SiteResponse Harness::redeem(const std::string& code, const std::string& address) {
-    site::SiteRequest built = request("POST", "/api/link/redeem", nlohmann::json{{"code", code}}.dump());
-    built.headers["content-type"] = "application/json";
-    built.remoteAddress = address;
-    return site.handle(built);
+    const std::string body = nlohmann::json{{"code", code}}.dump();
+    return site.handle({"POST", "/api/link/redeem", {{"content-type", "application/json"}}, address, body});
 }
 
 site::SiteResponse Harness::upload(const std::string& token, const std::string& png) {
-    site::SiteRequest built = request("POST", "/api/shots", png);
-    built.headers["content-type"] = "image/png";
-    built.headers["authorization"] = "Bearer " + token;
-    return site.handle(built);
+    return site.handle(
+        {"POST", "/api/shots", {{"content-type", "image/png"}, {"authorization", "Bearer " + token}}, kClientAddress, png});
 }
 
 std::string Harness::uploadedShot(const std::string& token, std::uint32_t seed) {
@@ -108,10 +99,6 @@ std::string member(const site::SiteResponse& response, const std::string& name) 
     const auto parsed = nlohmann::json::parse(response.body, nullptr, false);
     if (!parsed.is_object() || !parsed.contains(name)) return "(none)";
     return parsed[name].is_string() ? parsed[name].get<std::string>() : parsed[name].dump();
-}
-
-std::string errorOf(const site::SiteResponse& response) {
-    return member(response, "error");
 }
 
 std::string headerOf(const site::SiteResponse& response, const std::string& name) {

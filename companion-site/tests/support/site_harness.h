@@ -62,8 +62,7 @@ std::string shotBytes(const site::ShotStorage& files, const std::string& id);
 
 // The first group of `pattern` in `text`, or "(none)".
 std::string firstMatch(const std::string& text, const std::string& pattern);
-// The "error" member of a JSON answer, or "(none)".
-std::string errorOf(const site::SiteResponse& response);
+// A member of a JSON answer as text ("error": its sentence), or "(none)".
 std::string member(const site::SiteResponse& response, const std::string& name);
 std::string headerOf(const site::SiteResponse& response, const std::string& name);
 

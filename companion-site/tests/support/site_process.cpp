@@ -18,8 +18,8 @@ namespace {
 
 constexpr char kListening[] = "listening on https://localhost:";
 
-}  // namespace
-
+// A certificate authority and a localhost certificate, made once per test
+// program: ca.pem, server.pem, server.key.
 const std::filesystem::path& testCertificates() {
     static const ScratchFolder folder;
     static const std::filesystem::path certificates = [] {
@@ -33,6 +33,8 @@ const std::filesystem::path& testCertificates() {
     }();
     return certificates;
 }
+
+}  // namespace
 
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input) {
     std::vector<std::string> command{CLIPVANE_SITE_PROGRAM};
@@ -52,20 +54,25 @@ SiteStore SiteStore::database(const std::string& url) {
     return store;
 }
 
-void addSiteUser(const SiteStore& store, const std::string& name, const std::string& password, bool pro) {
-    std::vector<std::string> arguments{"user", "add", name, "--password-file", "-"};
+namespace {
+
+// Runs a command on `store`; its output, or throws.
+std::string runOnStore(std::vector<std::string> arguments, const SiteStore& store, const std::string& input = "") {
     arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
-    if (pro) arguments.push_back("--pro");
-    const ProgramResult result = runSite(arguments, password + "\n");
-    if (result.exitCode != 0) throw std::runtime_error("user add failed: " + result.output);
+    const ProgramResult result = runSite(arguments, input);
+    if (result.exitCode != 0) throw std::runtime_error(arguments[0] + " failed: " + result.output);
+    return result.output;
+}
+
+}  // namespace
+
+void addSiteUser(const SiteStore& store, const std::string& name, const std::string& password, bool pro) {
+    runOnStore({"user", "add", name, "--password-file", "-", pro ? "--pro" : "--free"}, store, password + "\n");
 }
 
 std::string issueSiteCode(const SiteStore& store, const std::string& name) {
-    std::vector<std::string> arguments{"code", name};
-    arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
-    const ProgramResult result = runSite(arguments);
-    if (result.exitCode != 0) throw std::runtime_error("code failed: " + result.output);
-    return result.output.substr(0, result.output.find('\n'));
+    const std::string output = runOnStore({"code", name}, store);
+    return output.substr(0, output.find('\n'));
 }
 
 httplib::Headers bearer(const std::string& token) {
@@ -89,17 +96,14 @@ std::string linkDevice(const SiteProcess& server, const SiteStore& store, const 
     return nlohmann::json::parse(answer->body)["token"];
 }
 
-std::string formField(const std::string& page, const std::string& name) {
-    return firstMatch(page, "name=\"" + name + "\" value=\"([^\"]+)\"");
-}
-
 std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password) {
     const auto page = client.Get("/account");
     if (!page) throw std::runtime_error("no sign-in page");
     const std::string signInCookie = page->get_header_value("Set-Cookie");
-    const httplib::Params form{{"form", formField(page->body, "form")}, {"user", user}, {"password", password}};
+    const std::string form = firstMatch(page->body, "name=\"form\" value=\"([^\"]+)\"");
+    const httplib::Params fields{{"form", form}, {"user", user}, {"password", password}};
     const auto answer =
-        client.Post("/account/sign-in", {{"Cookie", signInCookie.substr(0, signInCookie.find(';'))}}, form);
+        client.Post("/account/sign-in", {{"Cookie", signInCookie.substr(0, signInCookie.find(';'))}}, fields);
     if (!answer || answer->status != 303) throw std::runtime_error("sign-in failed");
     const std::string session = answer->get_header_value("Set-Cookie");
     return session.substr(0, session.find(';'));

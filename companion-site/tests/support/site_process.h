@@ -14,10 +14,6 @@
 
 namespace site_test {
 
-// A certificate authority and a localhost certificate, made once per test
-// program: ca.pem, server.pem, server.key.
-const std::filesystem::path& testCertificates();
-
 struct ProgramResult {
     int exitCode = -1;
     std::string output;
@@ -51,8 +47,6 @@ std::string linkDevice(const SiteProcess& server, const SiteStore& store, const 
 // Signs in on the account page as a browser does; gives the session cookie
 // ("__Host-session=...") for later requests, or throws.
 std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password);
-// The value of the first field `name` of a page's forms, or "(none)".
-std::string formField(const std::string& page, const std::string& name);
 
 class SiteProcess {
 public:
@@ -72,7 +66,6 @@ public:
     int stop();
     void kill();
     std::string log() const;
-    std::string output() const { return output_; }
 
 private:
     pid_t pid_ = -1;

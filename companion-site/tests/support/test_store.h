@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store.h"
+#include "postgres_store.h"
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 
@@ -22,23 +22,33 @@ inline void PrintTo(StoreKind kind, std::ostream* out) {
 
 class TestStore {
 public:
-    explicit TestStore(StoreKind kind);
+    explicit TestStore(StoreKind kind)
+        : database_(kind == StoreKind::Postgres ? std::make_unique<ScratchDatabase>() : nullptr) {
+        if (!database_) std::filesystem::create_directories(dataFolder());
+    }
 
-    std::unique_ptr<site::Store> open() const;
-    const std::filesystem::path& folder() const { return folder_.path(); }
+    std::unique_ptr<site::Store> open() const {
+        if (database_) return std::make_unique<site::PostgresStore>(database_->url(), 4);
+        return std::make_unique<site::SqliteStore>(sqlitePath());
+    }
     // The program's data folder (with the SQLite file in it), and the
     // options that make the program use this store.
     std::filesystem::path dataFolder() const { return folder_.path() / "data"; }
-    std::vector<std::string> programArguments() const;
+    std::vector<std::string> programArguments() const {
+        if (database_) return {"--database", database_->url()};
+        return {"--data", dataFolder().string()};
+    }
     // Runs statements on the database behind the store's back.
-    void execute(const std::string& sql) const;
+    void execute(const std::string& sql) const {
+        if (database_) return database_->execute(sql);
+        site::Connection(sqlitePath()).exec(sql.c_str());
+    }
 
 private:
-    StoreKind kind_;
     ScratchFolder folder_;
     std::unique_ptr<ScratchDatabase> database_;
 
-    std::string sqlitePath() const;
+    std::string sqlitePath() const { return (dataFolder() / "site.db").string(); }
 };
 
 }  // namespace site_test
