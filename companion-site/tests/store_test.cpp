@@ -2,6 +2,7 @@
 // what each operation checks, the checks that must hold with several
 // connections at once (as several processes have) and the shots' bytes.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -31,6 +32,15 @@ struct StoreTest : ::testing::TestWithParam<StoreKind> {
 
 INSTANTIATE_TEST_SUITE_P(Both, StoreTest, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
                          ::testing::PrintToStringParamName());
+
+// A database a newer version has written is left alone, not written in a
+// layout this version does not know.
+TEST_P(StoreTest, NewerSchemaIsRefused) {
+    store.reset();
+    place.execute("UPDATE schema_version SET version = version + 1");
+    EXPECT_THAT([&] { place.open(); },
+                ::testing::ThrowsMessage<std::runtime_error>(::testing::HasSubstr("newer than this clipvane-site knows")));
+}
 
 TEST_P(StoreTest, OneLiveCodePerUserAndExpiredOnesForgotten) {
     const auto bob = site::createUser(*store, "bob", "pw", false, 0, site_test::kTestIterations);
