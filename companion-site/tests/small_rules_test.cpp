@@ -1,5 +1,6 @@
 // Day arithmetic, the attempt table, forms, cookies, command lines, log
-// lines, secrets, link codes and the PNG check.
+// lines, secrets, link codes, the PNG check, connection caps, framing and
+// the metrics page's histograms.
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,11 @@
 
 #include "access_log.h"
 #include "command_line.h"
+#include "connection_limits.h"
 #include "forms.h"
+#include "http_rules.h"
 #include "link_code.h"
+#include "metrics.h"
 #include "png_check.h"
 #include "quota.h"
 #include "rate_limiter.h"
@@ -35,6 +39,38 @@ TEST(RateLimiter, FullTableForgetsTheOldestWindow) {
     EXPECT_TRUE(limiter.allow("c", 20));   // a's window makes room
     EXPECT_FALSE(limiter.allow("b", 20));  // b's is kept
     EXPECT_TRUE(limiter.allow("a", 20));
+}
+
+TEST(ConnectionLimits, EachCapHoldsAndAReleaseMakesRoom) {
+    site::ConnectionLimits limits(3, 2);
+    EXPECT_TRUE(limits.admit("a"));
+    EXPECT_TRUE(limits.admit("a"));
+    EXPECT_FALSE(limits.admit("a"));  // its own cap
+    EXPECT_TRUE(limits.admit("b"));
+    EXPECT_FALSE(limits.admit("c"));  // the total
+    limits.release("a");
+    EXPECT_TRUE(limits.admit("c"));
+    EXPECT_EQ(limits.open(), 3u);
+}
+
+// The HTTP parser refuses a length beside chunked coding as well; the rule
+// must not rest on that, since it is what keeps a proxy and the site reading
+// the same body.
+TEST(Framing, TwoWaysToTellTheBodysLengthAreRefused) {
+    using Lines = std::vector<site::HeaderLine>;
+    EXPECT_EQ(site::framingProblem(Lines{{"content-length", "5"}, {"transfer-encoding", "chunked"}}), 400);
+    EXPECT_EQ(site::framingProblem(Lines{{"content-length", "5"}}), 0);
+}
+
+TEST(MetricsPage, HistogramBucketsAreCumulative) {
+    static constexpr double kBounds[] = {0.1, 1};
+    site::Histogram histogram(kBounds);
+    for (double seconds : {0.05, 0.5, 0.7, 5.0}) histogram.observe(seconds);
+    site::MetricsPage page;
+    page.histogram("t", {}, histogram);
+    EXPECT_NE(page.text().find("t_bucket{le=\"0.1\"} 1\nt_bucket{le=\"1\"} 3\nt_bucket{le=\"+Inf\"} 4\n"),
+              std::string::npos)
+        << page.text();
 }
 
 TEST(Forms, FieldsAreDecodedAndCookiesTrimmed) {
