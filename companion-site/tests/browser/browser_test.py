@@ -16,6 +16,7 @@ from site_server import Site, make_png
 
 USER, PASSWORD, NEW_PASSWORD = "anna", "first secret 1", "second secret 2"
 SUBMIT = "//button[normalize-space()='{}']"
+SIGN_IN_FORM, ACCOUNT_PAGE = "Имя пользователя", "Выйти на всех устройствах"  # words only these pages show
 
 
 def expect(condition, what):
@@ -35,7 +36,7 @@ class Flow:
         return self.browser.text()
 
     def open_sign_in(self):
-        expect("Вход" in self.account_text(), "/account does not offer to sign in")
+        expect(SIGN_IN_FORM in self.account_text(), "/account does not offer to sign in")
 
     def wrong_password(self):
         self.browser.fill("user", USER)
@@ -47,7 +48,7 @@ class Flow:
         self.browser.tab_to("user")
         self.browser.select_all()
         self.browser.submit_keys(USER, Keys.TAB, PASSWORD)
-        expect("Личный кабинет" in self.browser.text(), "signing in with the keyboard failed")
+        expect(ACCOUNT_PAGE in self.browser.text(), "signing in with the keyboard failed")
 
     def ask_link_code(self):
         self.browser.click(SUBMIT.format("Получить код"))
@@ -65,7 +66,7 @@ class Flow:
         expect(self.browser.run("return document.contentType") == "image/png", "the shot's link shows no image")
         self.browser.next_page(self.browser.driver.back)
         self.browser.click(f"//li[.//a[@href='{self.link}']]{SUBMIT.format('Удалить')}")
-        expect(self.link not in self.browser.text(), "the deleted shot is still listed")
+        expect(self.link not in self.account_text(), "the deleted shot is still listed")
         expect(self.site.status_of(self.link) == 404, "the deleted shot's link does not answer 404")
         self.browser.open(self.link)  # the page its visitors now see
 
@@ -87,7 +88,7 @@ class Flow:
     def sign_out_everywhere(self):
         self.other_session = self.site.sign_in(USER, NEW_PASSWORD)
         self.browser.click(SUBMIT.format("Выйти на всех устройствах"))
-        expect("Вход" in self.account_text(), "this browser is still signed in")
+        expect(SIGN_IN_FORM in self.account_text(), "this browser is still signed in")
         expect(not self.site.signed_in(self.other_session), "the other session is still signed in")
 
 

@@ -157,5 +157,5 @@ class Browser:
         for (_, before, top, bottom, left, _), (_, after, top2, bottom2, left2, _) in zip(walk, walk[1:]):
             same_row = top2 < bottom and bottom2 > top
             if bottom2 <= top or (same_row and left2 < left):
-                problems.append(f"Tab goes back up the page from {before} to {after}")
+                problems.append(f"Tab jumps back from {before} to {after}")
         return problems
