@@ -22,7 +22,7 @@ a{color:#B98AF2}
 .bar{height:8px;background:#202020;border-radius:4px;overflow:hidden;margin:8px 0 0}
 .bar span{display:block;height:100%;background:#8F42E7;border-radius:4px}
 label{display:block;color:#8F8F8F;font-size:13px;margin:12px 0 4px}
-input[type=text],input[type=password]{width:100%;background:#202020;color:#E7E7E7;border:1px solid #2C2C2C;border-radius:8px;padding:10px 12px;font:inherit}
+input[type=text],input[type=password]{width:100%;background:#202020;color:#E7E7E7;border:1px solid #6E6E6E;border-radius:8px;padding:10px 12px;font:inherit}
 input:focus{outline:2px solid #8F42E7;outline-offset:0;border-color:transparent}
 button{background:#8F42E7;color:#FFFFFF;border:0;border-radius:8px;padding:9px 16px;font:inherit;font-weight:600;cursor:pointer}
 button:hover{background:#9D57EC}

@@ -30,7 +30,7 @@ SiteResponse Site::serveShot(const SiteRequest& request) {
     const std::int64_t cacheSeconds = std::min(kMaxCacheSeconds, shot->expiresAt - now);
     response.with("X-Content-Type-Options", "nosniff")
         .with("Cache-Control", "private, max-age=" + std::to_string(cacheSeconds))
-        .with("Content-Security-Policy", "default-src 'none'; sandbox")
+        .with("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'; sandbox")
         .with("Content-Disposition", "inline; filename=\"clipvane-" + id.substr(0, 8) + ".png\"");
     return response;
 }
