@@ -99,7 +99,7 @@ void benchRepaints(int percent) {
     }
 
     auto paint = [&] {
-        paintEditorOn(window.dc(), width, height, scale);
+        paintEditorOn(window.dc(), width, height, scale, PictureQuality::Exact);
         GdiFlush();
     };
     editorState.annotations.clear();
@@ -177,7 +177,7 @@ void reportMemory() {
     editorState.baseImage = screenLikePicture();
     printMemoryStep("picture made", memoryNow(), idle, kPictureMb);
     DibCanvas window(1000, 720);
-    auto paint = [&] { paintEditorOn(window.dc(), 1000, 720, 1.0f); };
+    auto paint = [&] { paintEditorOn(window.dc(), 1000, 720, 1.0f, PictureQuality::Exact); };
     printPeakOf("first paint, no marks (peak)", paint, idle, kPictureMb);
     printMemoryStep("editor shown", memoryNow(), idle, kPictureMb);
     editorState.annotations = mixedMarks(100);
