@@ -247,7 +247,7 @@ TEST_F(EditorWindow, LiveResizeKeepsTheMarksInPlaceAndEndsOnTheRestingPicture) {
     for (bool inLoop : {true, false}) {
         HWND editor = open(patternedPicture(320, 200));
         editorState.annotations = sampleMarks();
-        onScreen();
+        shownWindow();
         if (inLoop) {
             SendMessageW(editor, WM_ENTERSIZEMOVE, 0, 0);
         } else {
