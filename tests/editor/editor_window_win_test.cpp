@@ -154,17 +154,26 @@ TEST_F(EditorWindow, OpensOnTheMainWindowsCornerAndFollowsTheMinimumSizeAndDpi) 
     ASSERT_EQ(editorState.toolbarButtons.size(), 13u);
 }
 
+// The client area as the screen shows it once pending paints are done.
+testsupport::Pixels onScreen() {
+    HWND editor = editorState.editorWindow;
+    UpdateWindow(editor);
+    RECT client;
+    GetClientRect(editor, &client);
+    ScreenDc dc(editor);
+    return testsupport::renderWith(client.right, client.bottom, [&](HDC into) {
+        BitBlt(into, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+    });
+}
+
 // What the editor window shows, buttons and all, painted afresh over black.
 testsupport::Pixels shownWindow() {
     HWND editor = editorState.editorWindow;
     RECT client;
     GetClientRect(editor, &client);
-    ScreenDc dc(editor);
-    PatBlt(dc.get(), 0, 0, client.right, client.bottom, BLACKNESS);
+    PatBlt(ScreenDc(editor).get(), 0, 0, client.right, client.bottom, BLACKNESS);
     RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    return testsupport::renderWith(client.right, client.bottom, [&](HDC into) {
-        BitBlt(into, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
-    });
+    return onScreen();
 }
 
 // The next `canvasRefusals` canvases the editor asks for cannot be had.
@@ -210,19 +219,6 @@ TEST_F(EditorWindow, ShowsTheStoredPictureAlsoWhenItCannotBeKept) {
         EXPECT_LE(testsupport::compareImages(shownWindow(), kept, 16), allowed);
     }
     makeEditorCanvas = madeBefore;
-}
-
-// The client area as the screen shows it now, not painted again.
-testsupport::Pixels onScreen() {
-    HWND editor = editorState.editorWindow;
-    testsupport::pumpMessages();
-    UpdateWindow(editor);
-    RECT client;
-    GetClientRect(editor, &client);
-    ScreenDc dc(editor);
-    return testsupport::renderWith(client.right, client.bottom, [&](HDC into) {
-        BitBlt(into, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
-    });
 }
 
 // The primary button pressed or released through the system's input queue,
