@@ -2,6 +2,7 @@
 // with 0, 10, 100 and 1000 marks of mixed kinds, right after the list changed
 // and while one more mark is dragged, and with 100 marks right after a mark
 // is added, undone or redone, at the default window size at 100 % and 150 %;
+// the steps of a live resize from that size;
 // flattening and PNG encoding; copying to the clipboard; the process's
 // memory at each step, counted in copies of the picture.
 // Beside the repaints stand two floors: a plain BitBlt of a client-sized
@@ -28,93 +29,14 @@
 #include "editor/shown_picture_win.h"
 #include "editor/view_fit.h"
 #include "../support/process_memory_win.h"
+#include "bench_picture_win.h"
+#include "resize_bench_win.h"
 
 namespace {
 
-constexpr int kWidth = 3840;
-constexpr int kHeight = 2160;
-
-double medianMilliseconds(int runs, const std::function<void()>& step) {
-    step();  // warm-up: fonts, first allocations
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        auto start = std::chrono::steady_clock::now();
-        step();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using namespace editorbench;
 
 constexpr double kPictureMb = kWidth * 4.0 * kHeight / (1024.0 * 1024.0);
-
-// A screen-like picture: a gradient desktop, windows with title bars and
-// lines of "text", and a photo with fine noise.
-std::uint32_t screenPixel(int x, int y) {
-    struct Window {
-        int left, top, width, height;
-    };
-    static const Window windows[] = {{200, 150, 1500, 1000}, {1300, 400, 1800, 1200}, {2400, 100, 1300, 900},
-                                     {400, 1300, 1200, 700}};
-    if (x >= 2600 && x < 3500 && y >= 1350 && y < 1950) {  // the photo
-        std::uint32_t noise = (static_cast<std::uint32_t>(x) * 2654435761u ^ static_cast<std::uint32_t>(y) * 40503u) >> 28;
-        return 0xFF000000u | ((x / 4 + noise) % 256) << 16 | ((y / 3 + noise) % 256) << 8 | ((x + y) / 8 % 256);
-    }
-    for (const Window& window : windows) {
-        int dx = x - window.left, dy = y - window.top;
-        if (dx < 0 || dy < 0 || dx >= window.width || dy >= window.height) continue;
-        if (dy < 32) return 0xFF2B579Au;
-        bool textLine = dy > 50 && dy % 24 < 12 && dx > 24 && dx < window.width - 24 - (dy * 37) % 400;
-        bool glyph = textLine && (dx % 9 < 6) && (dx / 9 + dy / 24) % 11 != 0;
-        return glyph ? 0xFF202020u : 0xFFF3F3F3u;
-    }
-    return 0xFF000000u | (30 + y * 60 / kHeight) << 16 | (60 + y * 80 / kHeight) << 8 | (120 + y * 100 / kHeight);
-}
-
-std::unique_ptr<Gdiplus::Bitmap> screenLikePicture() {
-    auto picture = std::make_unique<Gdiplus::Bitmap>(kWidth, kHeight, PixelFormat32bppARGB);
-    Gdiplus::BitmapData data{};
-    Gdiplus::Rect whole(0, 0, kWidth, kHeight);
-    picture->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(data.Scan0) + y * data.Stride);
-        for (int x = 0; x < kWidth; ++x) row[x] = screenPixel(x, y);
-    }
-    picture->UnlockBits(&data);
-    return picture;
-}
-
-// Marks of every kind in turn, spread over the picture by a fixed sequence.
-std::vector<Annotation> mixedMarks(int count) {
-    std::uint32_t seed = 12345;
-    auto next = [&](int limit) {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<float>((seed >> 8) % static_cast<std::uint32_t>(limit));
-    };
-    std::vector<Annotation> marks;
-    for (int i = 0; i < count; ++i) {
-        Annotation mark;
-        mark.kind = static_cast<AnnotationKind>(i % 6);
-        mark.x1 = next(kWidth - 400);
-        mark.y1 = next(kHeight - 300);
-        mark.x2 = mark.x1 + 20 + next(380);
-        mark.y2 = mark.y1 + 20 + next(280);
-        mark.color = 0xFF000000u | static_cast<std::uint32_t>(next(0xFFFFFF));
-        mark.thickness = 2.0f + 2.0f * static_cast<float>(i % 5);
-        mark.points.push_back({mark.x1, mark.y1});
-        if (mark.kind == AnnotationKind::Pen) {
-            for (int step = 1; step <= 60; ++step) {
-                mark.points.push_back({mark.x1 + step * 5.0f, mark.y1 + 40.0f * ((step / 6) % 2)});
-            }
-        }
-        if (mark.kind == AnnotationKind::Text) {
-            mark.points.clear();
-            mark.text = L"Пометка " + std::to_wstring(i);
-        }
-        marks.push_back(std::move(mark));
-    }
-    return marks;
-}
 
 // The repaint right after the editor's own add, undo and redo with 100 marks
 // in the list, and after a second undo in a row; the added mark takes each
@@ -143,10 +65,9 @@ void benchChangesOf100Marks(const std::function<void()>& paint, double empty) {
     }
     for (auto [what, times] : {std::pair{"added", &afterAdd}, std::pair{"undone", &afterUndo},
                                std::pair{"redone", &afterRedo}, std::pair{"undone 2x", &afterSecondUndo}}) {
-        std::sort(times->begin(), times->end());
-        double median = (*times)[times->size() / 2];
-        std::printf("  repaint, 100 marks, a mark just %-9s  %8.3f ms  (%.2f x no marks)\n", what, median,
-                    median / empty);
+        double middle = median(*times);
+        std::printf("  repaint, 100 marks, a mark just %-9s  %8.3f ms  (%.2f x no marks)\n", what, middle,
+                    middle / empty);
     }
     editorState.redoStack.clear();
 }
@@ -178,7 +99,7 @@ void benchRepaints(int percent) {
     }
 
     auto paint = [&] {
-        paintEditorOn(window.dc(), width, height, scale);
+        paintEditorOn(window.dc(), width, height, scale, PictureQuality::Exact);
         GdiFlush();
     };
     editorState.annotations.clear();
@@ -256,7 +177,7 @@ void reportMemory() {
     editorState.baseImage = screenLikePicture();
     printMemoryStep("picture made", memoryNow(), idle, kPictureMb);
     DibCanvas window(1000, 720);
-    auto paint = [&] { paintEditorOn(window.dc(), 1000, 720, 1.0f); };
+    auto paint = [&] { paintEditorOn(window.dc(), 1000, 720, 1.0f, PictureQuality::Exact); };
     printPeakOf("first paint, no marks (peak)", paint, idle, kPictureMb);
     printMemoryStep("editor shown", memoryNow(), idle, kPictureMb);
     editorState.annotations = mixedMarks(100);
@@ -284,6 +205,7 @@ int main() {
 
     reportMemory();
     for (int percent : {100, 150}) benchRepaints(percent);
+    for (int percent : {100, 150}) benchResizeSteps(percent);
     benchExport();
 
     editorState.baseImage.reset();

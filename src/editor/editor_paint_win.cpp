@@ -1,10 +1,9 @@
-#include <cstring>
-
 #include "app/app_state.h"
 #include "app/drawing_kit.h"
 #include "app/win_handles.h"
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
+#include "editor/quick_picture_win.h"
 #include "editor/shown_picture_win.h"
 
 using namespace Gdiplus;
@@ -22,9 +21,11 @@ void paintStatus(Graphics& graphics, float clientWidth, float clientHeight, floa
              mutedColor, FontStyleRegular);
 }
 
-// The picture (kept or drawn now), the mark being dragged and the status line.
-void paintFrame(Graphics& graphics, const DibCanvas* shown, int width, int height, float dpiScale) {
-    if (!shown) drawWholePicture(graphics, width, height, currentView());
+// The picture (kept, stretched or drawn now), the marks, the mark being
+// dragged and the status line.
+void paintFrame(Graphics& graphics, FrameStart start, int width, int height, float dpiScale) {
+    if (start == FrameStart::Empty) drawWholePicture(graphics, width, height, currentView());
+    if (start == FrameStart::Picture) drawMarksInView(graphics, currentView(), editorState.annotations);
     if (editorState.baseImage && editorState.dragging) {
         drawMarksInView(graphics, currentView(), {&editorState.pendingMark, 1});
     }
@@ -38,26 +39,33 @@ ViewFit currentView() {
     return ViewFit{editorState.viewScale, ViewRect{rect.X, rect.Y, rect.Width, rect.Height}};
 }
 
-void paintEditorOn(HDC dc, int width, int height, float dpiScale) {
+void paintEditorOn(HDC dc, int width, int height, float dpiScale, PictureQuality quality) {
     if (width <= 0 || height <= 0) return;
     if (Bitmap* base = editorState.baseImage.get()) {
         storeView(fitImageToView(static_cast<float>(width), static_cast<float>(height),
                                  static_cast<int>(base->GetWidth()), static_cast<int>(base->GetHeight()), dpiScale));
     }
-    const DibCanvas* shown = shownPicture(width, height, currentView());
+    const DibCanvas* shown = quality == PictureQuality::Exact ? shownPicture(width, height, currentView()) : nullptr;
     DibCanvas* frame = frameCanvas(width, height);
+    // Without a frame, straight onto the window: it may flicker, but it is never blank.
+    HDC target = frame ? frame->dc() : dc;
+    FrameStart start = FrameStart::Empty;
+    if (shown) {
+        BitBlt(target, 0, 0, width, height, shown->dc(), 0, 0, SRCCOPY);
+        GdiFlush();  // GDI+ draws on the same pixels next
+        start = FrameStart::PictureWithMarks;
+    } else if (quality == PictureQuality::Quick) {
+        start = drawQuickPicture(target, width, height, currentView());
+    }
     if (!frame) {
-        // Straight onto the window: it may flicker, but it is never blank.
-        if (shown) BitBlt(dc, 0, 0, width, height, shown->dc(), 0, 0, SRCCOPY);
         Graphics graphics(dc);
-        paintFrame(graphics, shown, width, height, dpiScale);
+        paintFrame(graphics, start, width, height, dpiScale);
         return;
     }
-    if (shown) std::memcpy(frame->pixels(), shown->pixels(), static_cast<std::size_t>(width) * height * 4);
     {
         Bitmap pixels(width, height, frame->stride(), PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(frame->pixels()));
         Graphics graphics(&pixels);
-        paintFrame(graphics, shown, width, height, dpiScale);
+        paintFrame(graphics, start, width, height, dpiScale);
     }
     BitBlt(dc, 0, 0, width, height, frame->dc(), 0, 0, SRCCOPY);
 }
@@ -66,5 +74,6 @@ void paintEditor(HWND window) {
     PaintScope paint(window);
     RECT client{};
     GetClientRect(window, &client);
-    paintEditorOn(paint.dc(), client.right, client.bottom, static_cast<float>(GetDpiForWindow(window)) / 96.0f);
+    paintEditorOn(paint.dc(), client.right, client.bottom, static_cast<float>(GetDpiForWindow(window)) / 96.0f,
+                  pictureQuality());
 }

@@ -18,10 +18,25 @@ MarkPoint clientToImage(POINT point);
 
 void invalidateEditor();
 void paintEditor(HWND window);
+
+// Exact: the base image drawn by GDI+ as it rests. Quick: stretched by GDI,
+// for the frames of a live resize.
+enum class PictureQuality { Exact, Quick };
+
 // One whole frame of the editor client area, the picture with its marks and
 // the status line (the toolbar buttons are windows of their own), on
 // `dc` for a client area of width × height.
-void paintEditorOn(HDC dc, int width, int height, float dpiScale);
+void paintEditorOn(HDC dc, int width, int height, float dpiScale, PictureQuality quality);
+
+// A live resize: the frames are quick while the user drags the window's
+// frame, and the exact picture comes once the size stops changing.
+PictureQuality pictureQuality();
+void enterSizeMove();
+void exitSizeMove(HWND window);
+void sizeChanged(HWND window);
+void editorTimer(HWND window, UINT_PTR id);
+// A new editor starts at rest.
+void forgetLiveResize();
 
 void pressOnImage(HWND window, POINT point);
 void dragTo(POINT point);

@@ -23,6 +23,7 @@ void onDestroy() {
     editorState.toolbarButtons.clear();  // they die with the window
     editorState.baseImage.reset();
     forgetShownPicture();
+    forgetLiveResize();
     editorState.annotations.clear();
     editorState.redoStack.clear();
     editorState.dragging = false;
@@ -132,7 +133,16 @@ LRESULT CALLBACK editorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         onDestroy();
         return 0;
     case WM_SIZE:
-        invalidateEditor();
+        sizeChanged(window);
+        return 0;
+    case WM_ENTERSIZEMOVE:
+        enterSizeMove();
+        return 0;
+    case WM_EXITSIZEMOVE:
+        exitSizeMove(window);
+        return 0;
+    case WM_TIMER:
+        editorTimer(window, wParam);
         return 0;
     case WM_PAINT:
         paintEditor(window);

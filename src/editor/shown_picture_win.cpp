@@ -39,6 +39,8 @@ struct ClientArea {
 // Anti-aliased edges and rounding reach past a mark's geometry.
 constexpr int kEdgeMargin = 2;
 
+constexpr int kFrameSlack = 128;
+
 // Kept until the size or the place of the picture changes; a new base image
 // makes the editor forget it.
 struct ScaledPicture {
@@ -254,8 +256,17 @@ void forgetShownPicture() {
     frame.reset();
 }
 
+KeptPicture keptPicture() {
+    if (!scaled.withPicture || !marked) return {};
+    return {scaled.canvas.get(), marked.get(), scaled.rect, markedWith};
+}
+
 DibCanvas* frameCanvas(int width, int height) {
-    if (!frame || frame->width() != width || frame->height() != height) frame = madeCanvas(width, height);
+    // Rounded up, so that most steps of a resize find the frame they need.
+    auto side = [](int pixels) { return (pixels + kFrameSlack - 1) / kFrameSlack * kFrameSlack; };
+    if (!frame || frame->width() != side(width) || frame->height() != side(height)) {
+        frame = madeCanvas(side(width), side(height));
+    }
     return frame.get();
 }
 

@@ -28,8 +28,19 @@ const DibCanvas* shownPicture(int width, int height, const ViewFit& view);
 // Drops what is kept; called whenever the base image changes.
 void forgetShownPicture();
 
-// A canvas of width × height for a paint to compose its frame on, kept while
-// the size stays; null when it cannot be had.
+// The last exact picture as kept: the background with the scaled picture,
+// the same with `marks` drawn on it, and the place of the picture in both.
+// Null canvases when nothing is kept or there is no base image.
+struct KeptPicture {
+    const DibCanvas* plain = nullptr;
+    const DibCanvas* marked = nullptr;
+    ViewRect rect;
+    std::span<const Annotation> marks;
+};
+KeptPicture keptPicture();
+
+// A canvas of at least width × height for a paint to compose its frame on,
+// kept while the size changes little; null when it cannot be had.
 DibCanvas* frameCanvas(int width, int height);
 
 // Draws marks in image pixels onto the view, clipped to the shown picture

@@ -18,6 +18,7 @@
 #include "editor/upload_start.h"
 #include "site/shot_upload.h"
 #include "storage/capture_history.h"
+#include "support/pump_until_win.h"
 #include "support/shell_session_win.h"
 
 namespace {
@@ -153,17 +154,26 @@ TEST_F(EditorWindow, OpensOnTheMainWindowsCornerAndFollowsTheMinimumSizeAndDpi) 
     ASSERT_EQ(editorState.toolbarButtons.size(), 13u);
 }
 
+// The client area as the screen shows it once pending paints are done.
+testsupport::Pixels onScreen() {
+    HWND editor = editorState.editorWindow;
+    UpdateWindow(editor);
+    RECT client;
+    GetClientRect(editor, &client);
+    ScreenDc dc(editor);
+    return testsupport::renderWith(client.right, client.bottom, [&](HDC into) {
+        BitBlt(into, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+    });
+}
+
 // What the editor window shows, buttons and all, painted afresh over black.
 testsupport::Pixels shownWindow() {
     HWND editor = editorState.editorWindow;
     RECT client;
     GetClientRect(editor, &client);
-    ScreenDc dc(editor);
-    PatBlt(dc.get(), 0, 0, client.right, client.bottom, BLACKNESS);
+    PatBlt(ScreenDc(editor).get(), 0, 0, client.right, client.bottom, BLACKNESS);
     RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    return testsupport::renderWith(client.right, client.bottom, [&](HDC into) {
-        BitBlt(into, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
-    });
+    return onScreen();
 }
 
 // The next `canvasRefusals` canvases the editor asks for cannot be had.
@@ -209,6 +219,56 @@ TEST_F(EditorWindow, ShowsTheStoredPictureAlsoWhenItCannotBeKept) {
         EXPECT_LE(testsupport::compareImages(shownWindow(), kept, 16), allowed);
     }
     makeEditorCanvas = madeBefore;
+}
+
+// The primary button pressed or released through the system's input queue,
+// over an empty spot of the toolbar band.
+void primaryButton(DWORD flags) {
+    POINT spot{980, 100};
+    ClientToScreen(editorState.editorWindow, &spot);
+    SetCursorPos(spot.x, spot.y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+    testsupport::pumpMessages();
+}
+
+// Dragging the frame, in the system's size-and-move loop or with the button
+// held outside it, shows the picture stretched the quick way, close to the
+// exact one, with the marks over it in place and an undone mark gone; once
+// the drag ends the picture is drawn exactly, as an editor opened at that
+// size shows it.
+TEST_F(EditorWindow, LiveResizeKeepsTheMarksInPlaceAndEndsOnTheRestingPicture) {
+    for (bool inLoop : {true, false}) {
+        HWND editor = open(patternedPicture(320, 200));
+        editorState.annotations = sampleMarks();
+        shownWindow();
+        if (inLoop) {
+            SendMessageW(editor, WM_ENTERSIZEMOVE, 0, 0);
+        } else {
+            primaryButton(MOUSEEVENTF_LEFTDOWN);
+        }
+        setClientSize(900, 640);
+        testsupport::Pixels during = onScreen();
+        MarkPoint onLastArrow = imageToClient({230, 110}, currentView());
+        EXPECT_EQ(during.at(std::lround(onLastArrow.x), std::lround(onLastArrow.y)), 0xFFFF0000u);
+        command(ID_UNDO);
+        EXPECT_NE(onScreen().at(std::lround(onLastArrow.x), std::lround(onLastArrow.y)), 0xFFFF0000u);
+        if (inLoop) {
+            SendMessageW(editor, WM_EXITSIZEMOVE, 0, 0);
+        } else {
+            primaryButton(MOUSEEVENTF_LEFTUP);
+            EXPECT_TRUE(testsupport::pumpUntil([] { return pictureQuality() == PictureQuality::Exact; }));
+        }
+        testsupport::Pixels after = onScreen();
+        forgetShownPicture();
+        EXPECT_EQ(testsupport::compareImages(after, shownWindow(), 0), 0) << inLoop;
+        command(ID_REDO);
+        int differing = testsupport::compareImages(during, shownWindow(), 16);
+        EXPECT_GT(differing, 0) << inLoop;
+        EXPECT_LT(differing, during.width * during.height / 50) << inLoop;
+    }
 }
 
 TEST_F(EditorWindow, DragMakesOneMarkOfTheToolChosenAtThePressClampedToThePicture) {

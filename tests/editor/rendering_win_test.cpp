@@ -51,7 +51,7 @@ TEST_F(Flattened, KeptPictureFollowsAddsUndosAndRedosToThePixel) {
     constexpr int kWidth = 900, kHeight = 600;
     DibCanvas window(kWidth, kHeight);
     auto painted = [&] {
-        paintEditorOn(window.dc(), kWidth, kHeight, 1.0f);
+        paintEditorOn(window.dc(), kWidth, kHeight, 1.0f, PictureQuality::Exact);
         GdiFlush();
         return std::vector<std::uint32_t>(window.pixels(), window.pixels() + kWidth * kHeight);
     };
