@@ -104,14 +104,13 @@ Site::Guess Site::tryPassword(const SiteRequest& request, const std::string& use
         counters_.throttledByAddress.add();
         return Guess{std::nullopt, 429, messages::kTooManyAttempts};
     }
-    if (const std::int64_t wait = signInFailures_->waitFor(userName, now); wait > 0) {
+    if (const std::int64_t wait = signInFailures_->attempt(userName, now); wait > 0) {
         counters_.throttledByAccount.add();
         return Guess{std::nullopt, 429, throttledSentence(wait)};
     }
     auto user = checkPassword(store_, userName, password, passwordIterations_);
     if (!user) {
         counters_.wrongPasswords.add();
-        signInFailures_->failed(userName, now);
         return Guess{std::nullopt, 401, messages::kWrongPassword};
     }
     signInFailures_->succeeded(userName);

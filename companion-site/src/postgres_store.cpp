@@ -1,6 +1,5 @@
 #include "postgres_store.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "postgres_shots.h"
@@ -104,24 +103,29 @@ private:
     const std::int64_t windowSeconds_;
 };
 
-// A failure counts one up, or from one again once the last is old enough
-// to be forgotten; the wait follows from the count as in memory.
+// A try counts one up, or from one again once the last is old enough to be
+// forgotten; the wait follows from the count as in memory. The name's row
+// stays locked from the check to the count, so instances take turns; a name
+// without a row has no wait, and the upsert counts its tries exactly.
 class SharedSignInThrottle final : public FailedSignIns {
 public:
     explicit SharedSignInThrottle(PgPool& pool) : pool_(pool) {}
 
-    std::int64_t waitFor(const std::string& name, std::int64_t now) override {
-        const auto rows = pool_.lease()->run("SELECT failures, last_at FROM sign_in_failures WHERE name = $1", name);
-        if (rows.rows() == 0) return 0;
-        return std::max<std::int64_t>(
-            0, rows.integer(0, 1) + signInWaitAfter(static_cast<int>(rows.integer(0, 0))) - now);
-    }
-
-    void failed(const std::string& name, std::int64_t now) override {
-        pool_.lease()->run("INSERT INTO sign_in_failures(name, failures, last_at) VALUES($1, 1, $2) "
-                           "ON CONFLICT (name) DO UPDATE SET failures = CASE WHEN $2 - sign_in_failures.last_at < $3 "
-                           "  THEN sign_in_failures.failures + 1 ELSE 1 END, last_at = $2",
-                           name, now, kFailureMemorySeconds);
+    std::int64_t attempt(const std::string& name, std::int64_t now) override {
+        auto connection = pool_.lease();
+        PgTransaction transaction(*connection);
+        const auto rows =
+            connection->run("SELECT failures, last_at FROM sign_in_failures WHERE name = $1 FOR UPDATE", name);
+        if (rows.rows() > 0) {
+            const std::int64_t wait = rows.integer(0, 1) + signInWaitAfter(static_cast<int>(rows.integer(0, 0))) - now;
+            if (wait > 0) return wait;
+        }
+        connection->run("INSERT INTO sign_in_failures(name, failures, last_at) VALUES($1, 1, $2) "
+                        "ON CONFLICT (name) DO UPDATE SET failures = CASE WHEN $2 - sign_in_failures.last_at < $3 "
+                        "  THEN sign_in_failures.failures + 1 ELSE 1 END, last_at = $2",
+                        name, now, kFailureMemorySeconds);
+        transaction.commit();
+        return 0;
     }
 
     void succeeded(const std::string& name) override {
