@@ -220,16 +220,22 @@ std::vector<std::string> PostgresStore::removeUser(std::int64_t userId) {
 }
 
 // The user's row is locked first, so two instances replacing the code at
-// once take turns and leave one live code.
-void PostgresStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
+// once take turns and leave one live code, and a password change (which
+// updates that row) ends the session before the check or drops the code after.
+bool PostgresStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt,
+                                    const std::string& sessionHash) {
     auto connection = pool_.lease();
     PgTransaction transaction(*connection);
     connection->run("SELECT 1 FROM users WHERE id = $1 FOR UPDATE", userId);
+    if (!sessionHash.empty() &&
+        connection->run("SELECT 1 FROM sessions WHERE hash = $1 AND user_id = $2", sessionHash, userId).rows() == 0)
+        return false;
     connection->run("DELETE FROM link_codes WHERE user_id = $1", userId);
     connection->run("INSERT INTO link_codes(hash, user_id, expires_at) VALUES($1, $2, $3) ON CONFLICT (hash) "
                     "DO UPDATE SET user_id = excluded.user_id, expires_at = excluded.expires_at",
                     codeHash, userId, expiresAt);
     transaction.commit();
+    return true;
 }
 
 // One statement: of several callers with the same code, one deletes the row
@@ -344,10 +350,15 @@ bool PostgresStore::removeNews(std::int64_t id) {
     return pool_.lease()->run("DELETE FROM news WHERE id = $1", id).changed() > 0;
 }
 
-void PostgresStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                               std::int64_t expiresAt) {
-    pool_.lease()->run("INSERT INTO sessions(hash, user_id, form_token, expires_at) VALUES($1, $2, $3, $4)",
-                       sessionHash, userId, formToken, expiresAt);
+// The user's row is read under a share lock: a password change under way
+// is waited for, and its new password then fails the check.
+bool PostgresStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                               std::int64_t expiresAt, const std::string& passwordHash) {
+    return pool_.lease()
+               ->run("INSERT INTO sessions(hash, user_id, form_token, expires_at) "
+                     "SELECT $1, id, $3, $4 FROM users WHERE id = $2 AND password = $5 FOR SHARE",
+                     sessionHash, userId, formToken, expiresAt, Bytes{passwordHash})
+               .changed() > 0;
 }
 
 std::optional<Session> PostgresStore::session(const std::string& sessionHash, std::int64_t now) {
@@ -374,6 +385,7 @@ void PostgresStore::setPassword(std::int64_t userId, const std::string& salt, co
     connection->run("UPDATE users SET salt = $1, password = $2, iterations = $3 WHERE id = $4", Bytes{salt},
                     Bytes{hash}, iterations, userId);
     connection->run(kEndSessions, userId, keptSession);
+    connection->run("DELETE FROM link_codes WHERE user_id = $1", userId);
     transaction.commit();
 }
 

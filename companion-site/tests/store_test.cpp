@@ -28,6 +28,7 @@ struct StoreTest : ::testing::TestWithParam<StoreKind> {
     site_test::TestStore place{GetParam()};
     std::unique_ptr<site::Store> store = place.open();
     std::int64_t alice = site::createUser(*store, "alice", "pw", true, kNow, site_test::kTestIterations);
+    std::string alicePassword = store->passwordOf("alice")->hash;
 };
 
 INSTANTIATE_TEST_SUITE_P(Both, StoreTest, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
@@ -44,16 +45,16 @@ TEST_P(StoreTest, NewerSchemaIsRefused) {
 
 TEST_P(StoreTest, OneLiveCodePerUserAndExpiredOnesForgotten) {
     const auto bob = site::createUser(*store, "bob", "pw", false, 0, site_test::kTestIterations);
-    store->replaceLinkCode(alice, "replaced", 300);
-    store->replaceLinkCode(alice, "old", 100);
-    store->replaceLinkCode(bob, "new", 300);
-    store->addSession("s-old", alice, "f", 100);
+    store->replaceLinkCode(alice, "replaced", 300, "");
+    store->replaceLinkCode(alice, "old", 100, "");
+    store->replaceLinkCode(bob, "new", 300, "");
+    store->addSession("s-old", alice, "f", 100, alicePassword);
     store->forgetExpired(200);
     EXPECT_FALSE(store->redeemLinkCode("replaced", "t0", 50));
     EXPECT_FALSE(store->redeemLinkCode("old", "t1", 50));
     EXPECT_TRUE(store->redeemLinkCode("new", "t2", 200));
     EXPECT_FALSE(store->redeemLinkCode("new", "t3", 200));
-    store->replaceLinkCode(bob, "edge", 400);
+    store->replaceLinkCode(bob, "edge", 400, "");
     EXPECT_FALSE(store->redeemLinkCode("edge", "t4", 400));  // in the second it expires
     EXPECT_FALSE(store->session("s-old", 50));
 }
@@ -67,7 +68,7 @@ TEST_P(StoreTest, OwnersOrderAndLastSeen) {
     EXPECT_TRUE(store->deleteShot(alice, older.id));
 
     for (const std::string device : {"1", "2"}) {
-        store->replaceLinkCode(alice, "c" + device, kNow + 600);
+        store->replaceLinkCode(alice, "c" + device, kNow + 600, "");
         ASSERT_TRUE(store->redeemLinkCode("c" + device, "t" + device, kNow));
     }
     store->userByToken("t1", kNow + site::kLastSeenStep - 1);
@@ -80,11 +81,28 @@ TEST_P(StoreTest, OwnersOrderAndLastSeen) {
     EXPECT_TRUE(store->revokeDevice(alice, devices[0].id));
     EXPECT_FALSE(store->userByToken("t1", kNow));
 
-    store->addSession("s", alice, "f", kNow + 10);
+    store->addSession("s", alice, "f", kNow + 10, alicePassword);
     EXPECT_TRUE(store->session("s", kNow + 9));
     EXPECT_FALSE(store->session("s", kNow + 10));
     store->deleteSession("s");
     EXPECT_FALSE(store->session("s", kNow));
+}
+
+// What a sign-in or a session made on the password a change replaces does
+// not outlive the change: a session stored after it, a code from before it
+// or one asked for by a session it ended.
+TEST_P(StoreTest, NothingMadeOnAReplacedPasswordOutlivesTheChange) {
+    for (const char* session : {"changing", "ended"})
+        ASSERT_TRUE(store->addSession(session, alice, "f", kNow + 60, alicePassword));
+    ASSERT_TRUE(store->replaceLinkCode(alice, "before", kNow + 60, "ended"));
+    site::setPassword(*store, alice, "new", "changing", site_test::kTestIterations);
+    EXPECT_FALSE(store->addSession("late", alice, "f", kNow + 60, alicePassword));
+    EXPECT_FALSE(store->session("late", kNow));
+    EXPECT_FALSE(store->replaceLinkCode(alice, "late", kNow + 60, "ended"));
+    EXPECT_FALSE(store->redeemLinkCode("before", "t1", kNow));
+    EXPECT_FALSE(store->redeemLinkCode("late", "t2", kNow));
+    EXPECT_TRUE(store->replaceLinkCode(alice, "kept", kNow + 60, "changing"));
+    EXPECT_TRUE(store->addSession("new", alice, "f", kNow + 60, store->passwordOf("alice")->hash));
 }
 
 // The account waits after ten failures, twice as long after each more, up to
@@ -113,7 +131,7 @@ TEST_P(StoreTest, FailedSignInsMakeTheAccountWait) {
 TEST_P(StoreTest, ChecksHoldAcrossConnections) {
     const auto other = place.open();
     site::Store* const both[] = {store.get(), other.get()};
-    store->replaceLinkCode(alice, "one-code", kNow + 600);
+    store->replaceLinkCode(alice, "one-code", kNow + 600, "");
     const std::unique_ptr<site::FailedSignIns> throttles[] = {store->failedSignIns(), other->failedSignIns()};
     std::atomic<int> added{0}, linked{0}, tried{0};
     {
