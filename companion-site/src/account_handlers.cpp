@@ -100,12 +100,18 @@ SiteResponse Site::overview(const Session& session, AccountView view, int status
 }
 
 // The same limits wherever a password is typed: so many tries per address
-// a minute, the account's own wait after failures, and the same check.
+// a minute, the account's own wait after failures, and the same check. A
+// name no account can have is a wrong password, never a key or a query.
 Site::Guess Site::tryPassword(const SiteRequest& request, const std::string& userName, const std::string& password) {
     const std::int64_t now = clock_();
     if (!signInAttempts_->allow(request.remoteAddress, now)) {
         counters_.throttledByAddress.add();
         return Guess{std::nullopt, 429, messages::kTooManyAttempts};
+    }
+    const Guess wrong{std::nullopt, 401, messages::kWrongPassword};
+    if (!isValidUserName(userName)) {
+        counters_.wrongPasswords.add();
+        return wrong;
     }
     if (const std::int64_t wait = signInFailures_->attempt(userName, now); wait > 0) {
         counters_.throttledByAccount.add();
@@ -114,7 +120,7 @@ Site::Guess Site::tryPassword(const SiteRequest& request, const std::string& use
     auto account = checkPassword(store_, userName, password, passwordIterations_);
     if (!account) {
         counters_.wrongPasswords.add();
-        return Guess{std::nullopt, 401, messages::kWrongPassword};
+        return wrong;
     }
     signInFailures_->succeeded(userName);
     return Guess{std::move(account), 0, ""};

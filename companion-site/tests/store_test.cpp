@@ -105,6 +105,22 @@ TEST_P(StoreTest, NothingMadeOnAReplacedPasswordOutlivesTheChange) {
     EXPECT_TRUE(store->addSession("new", alice, "f", kNow + 60, store->passwordOf("alice")->hash));
 }
 
+// A name no account can have, typed at sign-in, is answered like a wrong
+// password however often it is tried: never a throttle key nor a query.
+TEST_P(StoreTest, ImpossibleNamesAtSignInAreWrongPasswords) {
+    site::ShotFiles files{place.dataFolder(), false};
+    site::Site site{*store, files, [] { return kNow; }, site_test::kPublicUrl, site_test::kTestIterations};
+    const std::string form = site::newSecret();
+    for (const std::string name : {std::string("%FF"), std::string(33, 'a')}) {
+        for (int i = 0; i <= site::kFreeFailures; ++i) {
+            auto request = site_test::request("POST", "/account/sign-in", "form=" + form + "&user=" + name + "&password=pw");
+            request.headers["cookie"] = std::string(site::kSignInCookie) + "=" + form;
+            request.remoteAddress = "203.0.113." + std::to_string(i);
+            EXPECT_EQ(site.handle(request).status, 401) << name << " " << i;
+        }
+    }
+}
+
 // The account waits after ten failures, twice as long after each more, up to
 // ten minutes; a try while it waits is refused and not counted; a success or
 // a quiet quarter of an hour starts anew.
