@@ -55,11 +55,19 @@ TEST(ConnectionLimits, EachCapHoldsAndAReleaseMakesRoom) {
 
 // The HTTP parser refuses a length beside chunked coding as well; the rule
 // must not rest on that, since it is what keeps a proxy and the site reading
-// the same body.
-TEST(Framing, TwoWaysToTellTheBodysLengthAreRefused) {
+// the same request. Folded lines the parser joins silently.
+TEST(Framing, TwoWaysToTellTheBodysLengthOrHostAreRefused) {
     using Lines = std::vector<site::HeaderLine>;
-    EXPECT_EQ(site::framingProblem(Lines{{"content-length", "5"}, {"transfer-encoding", "chunked"}}), 400);
-    EXPECT_EQ(site::framingProblem(Lines{{"content-length", "5"}}), 0);
+    const site::HeaderLine host{"host", "a"};
+    EXPECT_EQ(site::framingProblem(Lines{host, {"content-length", "5"}, {"transfer-encoding", "chunked"}}, 11, false), 400);
+    EXPECT_EQ(site::framingProblem(Lines{host, {"content-length", "5"}}, 11, false), 0);
+    EXPECT_EQ(site::framingProblem(Lines{host, host}, 10, false), 400);
+    EXPECT_EQ(site::framingProblem(Lines{}, 11, false), 400);
+    EXPECT_EQ(site::framingProblem(Lines{}, 10, false), 0);
+    EXPECT_EQ(site::framingProblem(Lines{host}, 11, true), 400);
+    for (const char* folded : {"GET / HTTP/1.1\r\nA: 1\r\n 2\r\n\r\n", "GET / HTTP/1.1\r\nA: 1\r\n\t2\r\n\r\n"})
+        EXPECT_TRUE(site::hasFoldedLine(folded)) << folded;
+    EXPECT_FALSE(site::hasFoldedLine("GET / HTTP/1.1\r\nA: 1 2\r\n\r\n"));
 }
 
 TEST(MetricsPage, HistogramBucketsAreCumulative) {
