@@ -76,8 +76,11 @@ SiteResponse Site::newLinkCode(const SiteRequest& request) {
     std::map<std::string, std::string> fields;
     const auto session = formSession(request, fields);
     if (!session) return staleForm();
+    const std::string code =
+        issueLinkCode(store_, session->user.id, clock_(), sha256Hex(cookieOf(request, kSessionCookie)));
+    if (code.empty()) return staleForm();
     counters_.linkCodesIssued.add();
-    return overview(*session, {.linkCode = formatLinkCode(issueLinkCode(store_, session->user.id, clock_()))});
+    return overview(*session, {.linkCode = formatLinkCode(code)});
 }
 
 // `view` brings what the page shows besides the account itself.
@@ -97,25 +100,30 @@ SiteResponse Site::overview(const Session& session, AccountView view, int status
 }
 
 // The same limits wherever a password is typed: so many tries per address
-// a minute, the account's own wait after failures, and the same check.
+// a minute, the account's own wait after failures, and the same check. A
+// name no account can have is a wrong password, never a key or a query.
 Site::Guess Site::tryPassword(const SiteRequest& request, const std::string& userName, const std::string& password) {
     const std::int64_t now = clock_();
     if (!signInAttempts_->allow(request.remoteAddress, now)) {
         counters_.throttledByAddress.add();
         return Guess{std::nullopt, 429, messages::kTooManyAttempts};
     }
-    if (const std::int64_t wait = signInFailures_->waitFor(userName, now); wait > 0) {
+    const Guess wrong{std::nullopt, 401, messages::kWrongPassword};
+    if (!isValidUserName(userName)) {
+        counters_.wrongPasswords.add();
+        return wrong;
+    }
+    if (const std::int64_t wait = signInFailures_->attempt(userName, now); wait > 0) {
         counters_.throttledByAccount.add();
         return Guess{std::nullopt, 429, throttledSentence(wait)};
     }
-    auto user = checkPassword(store_, userName, password, passwordIterations_);
-    if (!user) {
+    auto account = checkPassword(store_, userName, password, passwordIterations_);
+    if (!account) {
         counters_.wrongPasswords.add();
-        signInFailures_->failed(userName, now);
-        return Guess{std::nullopt, 401, messages::kWrongPassword};
+        return wrong;
     }
     signInFailures_->succeeded(userName);
-    return Guess{std::move(user), 0, ""};
+    return Guess{std::move(account), 0, ""};
 }
 
 SiteResponse Site::signIn(const SiteRequest& request) {
@@ -124,10 +132,12 @@ SiteResponse Site::signIn(const SiteRequest& request) {
     const std::string formToken = cookieOf(request, kSignInCookie);
     if (formToken.empty() || !constantTimeEqual(field(fields, "form"), formToken)) return staleForm();
     const Guess guess = tryPassword(request, userName, field(fields, "password"));
-    if (!guess.user) return signInPage(request, guess.status, guess.sentence, userName);
+    if (!guess.account) return signInPage(request, guess.status, guess.sentence, userName);
 
     const std::string secret = newSecret();
-    store_.addSession(sha256Hex(secret), guess.user->id, newSecret(), clock_() + kSessionLifetimeSeconds);
+    if (!store_.addSession(sha256Hex(secret), guess.account->user.id, newSecret(), clock_() + kSessionLifetimeSeconds,
+                           guess.account->hash))
+        return signInPage(request, 401, messages::kWrongPassword, userName);
     return redirect("/account")
         .with("Set-Cookie", cookieHeader(kSessionCookie, secret, kSessionLifetimeSeconds))
         .with("Set-Cookie", cookieHeader(kSignInCookie, "", 0));
@@ -151,7 +161,7 @@ SiteResponse Site::changePassword(const SiteRequest& request) {
         return overview(*session, {.passwordError = messages::kPasswordsDiffer}, 400);
     if (!isAcceptablePassword(password)) return overview(*session, {.passwordError = messages::kBadNewPassword}, 400);
     const Guess guess = tryPassword(request, session->user.name, field(fields, "current"));
-    if (!guess.user) {
+    if (!guess.account) {
         const bool wrong = guess.status == 401;
         return overview(*session, {.passwordError = wrong ? messages::kWrongCurrentPassword : guess.sentence},
                         guess.status);

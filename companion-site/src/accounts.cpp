@@ -53,7 +53,7 @@ void setPassword(Store& store, std::int64_t userId, const std::string& password,
     store.setPassword(userId, salt, pbkdf2Sha256(password, salt, iterations), iterations, keptSession);
 }
 
-std::optional<User> checkPassword(Store& store, const std::string& name, const std::string& password,
+std::optional<PasswordRecord> checkPassword(Store& store, const std::string& name, const std::string& password,
                                   int unknownIterations) {
     if (password.size() > kMaxPasswordBytes) return std::nullopt;
     const auto record = store.passwordOf(name);
@@ -63,17 +63,16 @@ std::optional<User> checkPassword(Store& store, const std::string& name, const s
         return std::nullopt;
     }
     if (!constantTimeEqual(pbkdf2Sha256(password, record->salt, record->iterations), record->hash)) return std::nullopt;
-    return record->user;
+    return record;
 }
 
 std::string generatePassword() {
     return randomText(kPasswordAlphabet, 16);
 }
 
-std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now) {
+std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now, const std::string& sessionHash) {
     const std::string code = newLinkCode();
-    store.replaceLinkCode(userId, sha256Hex(code), now + kLinkCodeLifetimeSeconds);
-    return code;
+    return store.replaceLinkCode(userId, sha256Hex(code), now + kLinkCodeLifetimeSeconds, sessionHash) ? code : "";
 }
 
 }  // namespace site

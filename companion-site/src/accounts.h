@@ -29,16 +29,18 @@ std::int64_t createUser(Store& store, const std::string& name, const std::string
 void setPassword(Store& store, std::int64_t userId, const std::string& password, const std::string& keptSession,
                  int iterations = kPasswordIterations);
 
-// Costs the same time whether or not the name exists: for an unknown name
-// a hash with `unknownIterations` is made and thrown away.
-std::optional<User> checkPassword(Store& store, const std::string& name, const std::string& password,
+// The record the password matched. Costs the same time whether or not the
+// name exists: for an unknown name a hash with `unknownIterations` is made
+// and thrown away.
+std::optional<PasswordRecord> checkPassword(Store& store, const std::string& name, const std::string& password,
                                   int unknownIterations = kPasswordIterations);
 
 // 16 characters from an alphabet without look-alikes.
 std::string generatePassword();
 
 // A new code for the user, valid for 10 minutes, in place of any earlier
-// one; only its hash is stored.
-std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now);
+// one; only its hash is stored. Asked for from a session (its hash), ""
+// when the session has ended.
+std::string issueLinkCode(Store& store, std::int64_t userId, std::int64_t now, const std::string& sessionHash = "");
 
 }  // namespace site

@@ -21,9 +21,11 @@ public:
 class FailedSignIns {
 public:
     virtual ~FailedSignIns() = default;
-    // Seconds before the name may try again; 0 when it may now.
-    virtual std::int64_t waitFor(const std::string& name, std::int64_t now) = 0;
-    virtual void failed(const std::string& name, std::int64_t now) = 0;
+    // Checks and counts a try in one step, so tries sent at once cannot all
+    // pass one check: the seconds before the name may try again (the try is
+    // then not counted), or 0 when it may now, the try counting as a failure
+    // until `succeeded` forgets the failures.
+    virtual std::int64_t attempt(const std::string& name, std::int64_t now) = 0;
     virtual void succeeded(const std::string& name) = 0;
     virtual void forgetExpired(std::int64_t now) = 0;
 };

@@ -27,11 +27,14 @@ bool isLength(const std::string& value) {
 
 }  // namespace
 
-int framingProblem(const std::vector<HeaderLine>& lines) {
+int framingProblem(const std::vector<HeaderLine>& lines, unsigned version, bool folded) {
     if (lines.size() > kMaxHeaderLines) return 431;
-    int lengths = 0, codings = 0;
+    if (folded) return 400;
+    int lengths = 0, codings = 0, hosts = 0;
     for (const HeaderLine& line : lines) {
-        if (line.name == "content-length") {
+        if (line.name == "host") {
+            ++hosts;
+        } else if (line.name == "content-length") {
             ++lengths;
             if (!isLength(line.value)) return 400;
         } else if (line.name == "transfer-encoding") {
@@ -39,7 +42,12 @@ int framingProblem(const std::vector<HeaderLine>& lines) {
             if (trimmedLower(line.value) != "chunked") return 400;
         }
     }
+    if (hosts > 1 || (version == 11 && hosts == 0)) return 400;
     return lengths + codings > 1 ? 400 : 0;
+}
+
+bool hasFoldedLine(std::string_view headerBytes) {
+    return headerBytes.find("\n ") != std::string_view::npos || headerBytes.find("\n\t") != std::string_view::npos;
 }
 
 std::chrono::steady_clock::duration transferTime(std::uint64_t bytes) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "http_types.h"
@@ -27,10 +28,17 @@ struct HeaderLine {
 
 // 0 when the lines frame a request's body beyond doubt, else the status to
 // answer before closing: 431 for too many lines, 400 for a Content-Length
-// that is repeated or not a number, one next to Transfer-Encoding, or a
-// transfer coding other than chunked. A doubtful length is how one request
-// hides inside another behind a proxy, so none is guessed at.
-int framingProblem(const std::vector<HeaderLine>& lines);
+// that is repeated or not a number, one next to Transfer-Encoding, a
+// transfer coding other than chunked, an HTTP/1.1 request (`version` 11)
+// without exactly one Host, or header lines that came `folded`. A doubtful
+// length or host is how one request hides inside another behind a proxy,
+// so none is guessed at.
+int framingProblem(const std::vector<HeaderLine>& lines, unsigned version, bool folded);
+
+// Whether a request line and headers, as they came, continue a line on the
+// next one (a line break, then a space or a tab); the parser would join
+// them without a trace.
+bool hasFoldedLine(std::string_view headerBytes);
 
 // How long `bytes` of a body may take to move, counted from its start.
 std::chrono::steady_clock::duration transferTime(std::uint64_t bytes);

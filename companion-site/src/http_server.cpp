@@ -33,6 +33,7 @@
 
 #include "access_log.h"
 #include "connection_limits.h"
+#include "header_bytes.h"
 #include "http_rules.h"
 #include "messages.h"
 #include "quota.h"
@@ -167,6 +168,7 @@ private:
     const std::string address_;
     const std::string client_;  // the key its connections are counted under
     beast::flat_buffer buffer_{kReadBufferBytes};
+    HeaderBytes<beast::flat_buffer> headerBytes_{buffer_};
     std::optional<http::request_parser<http::buffer_body>> parser_;
     SiteRequest request_;
     unsigned version_ = 11;
@@ -232,7 +234,7 @@ private:
     }
 
     void readHeader() {
-        http::async_read_header(stream_, buffer_, *parser_,
+        http::async_read_header(stream_, headerBytes_, *parser_,
                                 [self = shared_from_this()](ErrorCode error, std::size_t) { self->onHeader(error); });
     }
 
@@ -252,7 +254,7 @@ private:
         version_ = message.version();
         std::vector<HeaderLine> lines;
         for (const auto& field : message) lines.push_back({lowerCase(field.name_string()), std::string(field.value())});
-        if (const int problem = framingProblem(lines)) return refuse(problem);
+        if (const int problem = framingProblem(lines, version_, headerBytes_.folded())) return refuse(problem);
         if (!isKnownMethod(request_.method) || (version_ != 10 && version_ != 11)) return refuse(400);
         for (auto& line : lines) request_.headers.emplace(std::move(line.name), std::move(line.value));
         keepAlive_ = message.keep_alive();

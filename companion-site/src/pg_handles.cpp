@@ -13,6 +13,10 @@ namespace {
 
 // How long a first connection may take before the database counts as down.
 constexpr char kConnectSeconds[] = "5";
+// Every statement, and every wait for a lock within one, is bounded on each
+// connection, so a lock held by maintenance or a stuck query gives a 503
+// instead of pinning a worker.
+constexpr char kSessionLimits[] = "-c statement_timeout=5000 -c lock_timeout=2000";
 // A server that ends an idle connection says so first; reading that message
 // and then the end of the stream takes at most this many reads.
 constexpr int kIdleReads = 3;
@@ -23,11 +27,13 @@ std::string trimmed(std::string text) {
 }
 
 // Errors that say "not now" rather than "wrong": the connection broke, the
-// server is shutting down or starting, or it ran out of connections or room.
+// server is shutting down or starting, it ran out of connections or room,
+// or a statement or its wait for a lock ran out of time.
 bool isUnavailable(const char* state) {
     if (!state) return false;
     const std::string_view code(state);
-    return code.starts_with("08") || code.starts_with("53") || code == "57P01" || code == "57P02" || code == "57P03";
+    return code.starts_with("08") || code.starts_with("53") || code == "57P01" || code == "57P02" || code == "57P03" ||
+           code == "57014" || code == "55P03";
 }
 
 // Notices (such as "relation already exists, skipping") are not for the log.
@@ -92,8 +98,8 @@ void PgParams::add(Bytes value) {
 
 PgConnection::PgConnection(const std::string& url) : connection_(nullptr, &PQfinish) {
     // Later keywords win: the address may set its own timeout and name.
-    const char* keywords[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {kConnectSeconds, "clipvane-site", url.c_str(), nullptr};
+    const char* keywords[] = {"connect_timeout", "application_name", "options", "dbname", nullptr};
+    const char* values[] = {kConnectSeconds, "clipvane-site", kSessionLimits, url.c_str(), nullptr};
     connection_.reset(PQconnectdbParams(keywords, values, 1));
     if (!connection_) throw std::bad_alloc();
     if (PQstatus(connection_.get()) != CONNECTION_OK)

@@ -1,6 +1,5 @@
 #include "postgres_store.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "postgres_shots.h"
@@ -104,24 +103,29 @@ private:
     const std::int64_t windowSeconds_;
 };
 
-// A failure counts one up, or from one again once the last is old enough
-// to be forgotten; the wait follows from the count as in memory.
+// A try counts one up, or from one again once the last is old enough to be
+// forgotten; the wait follows from the count as in memory. The name's row
+// stays locked from the check to the count, so instances take turns; a name
+// without a row has no wait, and the upsert counts its tries exactly.
 class SharedSignInThrottle final : public FailedSignIns {
 public:
     explicit SharedSignInThrottle(PgPool& pool) : pool_(pool) {}
 
-    std::int64_t waitFor(const std::string& name, std::int64_t now) override {
-        const auto rows = pool_.lease()->run("SELECT failures, last_at FROM sign_in_failures WHERE name = $1", name);
-        if (rows.rows() == 0) return 0;
-        return std::max<std::int64_t>(
-            0, rows.integer(0, 1) + signInWaitAfter(static_cast<int>(rows.integer(0, 0))) - now);
-    }
-
-    void failed(const std::string& name, std::int64_t now) override {
-        pool_.lease()->run("INSERT INTO sign_in_failures(name, failures, last_at) VALUES($1, 1, $2) "
-                           "ON CONFLICT (name) DO UPDATE SET failures = CASE WHEN $2 - sign_in_failures.last_at < $3 "
-                           "  THEN sign_in_failures.failures + 1 ELSE 1 END, last_at = $2",
-                           name, now, kFailureMemorySeconds);
+    std::int64_t attempt(const std::string& name, std::int64_t now) override {
+        auto connection = pool_.lease();
+        PgTransaction transaction(*connection);
+        const auto rows =
+            connection->run("SELECT failures, last_at FROM sign_in_failures WHERE name = $1 FOR UPDATE", name);
+        if (rows.rows() > 0) {
+            const std::int64_t wait = rows.integer(0, 1) + signInWaitAfter(static_cast<int>(rows.integer(0, 0))) - now;
+            if (wait > 0) return wait;
+        }
+        connection->run("INSERT INTO sign_in_failures(name, failures, last_at) VALUES($1, 1, $2) "
+                        "ON CONFLICT (name) DO UPDATE SET failures = CASE WHEN $2 - sign_in_failures.last_at < $3 "
+                        "  THEN sign_in_failures.failures + 1 ELSE 1 END, last_at = $2",
+                        name, now, kFailureMemorySeconds);
+        transaction.commit();
+        return 0;
     }
 
     void succeeded(const std::string& name) override {
@@ -216,16 +220,22 @@ std::vector<std::string> PostgresStore::removeUser(std::int64_t userId) {
 }
 
 // The user's row is locked first, so two instances replacing the code at
-// once take turns and leave one live code.
-void PostgresStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
+// once take turns and leave one live code, and a password change (which
+// updates that row) ends the session before the check or drops the code after.
+bool PostgresStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt,
+                                    const std::string& sessionHash) {
     auto connection = pool_.lease();
     PgTransaction transaction(*connection);
     connection->run("SELECT 1 FROM users WHERE id = $1 FOR UPDATE", userId);
+    if (!sessionHash.empty() &&
+        connection->run("SELECT 1 FROM sessions WHERE hash = $1 AND user_id = $2", sessionHash, userId).rows() == 0)
+        return false;
     connection->run("DELETE FROM link_codes WHERE user_id = $1", userId);
     connection->run("INSERT INTO link_codes(hash, user_id, expires_at) VALUES($1, $2, $3) ON CONFLICT (hash) "
                     "DO UPDATE SET user_id = excluded.user_id, expires_at = excluded.expires_at",
                     codeHash, userId, expiresAt);
     transaction.commit();
+    return true;
 }
 
 // One statement: of several callers with the same code, one deletes the row
@@ -340,10 +350,15 @@ bool PostgresStore::removeNews(std::int64_t id) {
     return pool_.lease()->run("DELETE FROM news WHERE id = $1", id).changed() > 0;
 }
 
-void PostgresStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                               std::int64_t expiresAt) {
-    pool_.lease()->run("INSERT INTO sessions(hash, user_id, form_token, expires_at) VALUES($1, $2, $3, $4)",
-                       sessionHash, userId, formToken, expiresAt);
+// The user's row is read under a share lock: a password change under way
+// is waited for, and its new password then fails the check.
+bool PostgresStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                               std::int64_t expiresAt, const std::string& passwordHash) {
+    return pool_.lease()
+               ->run("INSERT INTO sessions(hash, user_id, form_token, expires_at) "
+                     "SELECT $1, id, $3, $4 FROM users WHERE id = $2 AND password = $5 FOR SHARE",
+                     sessionHash, userId, formToken, expiresAt, Bytes{passwordHash})
+               .changed() > 0;
 }
 
 std::optional<Session> PostgresStore::session(const std::string& sessionHash, std::int64_t now) {
@@ -370,6 +385,7 @@ void PostgresStore::setPassword(std::int64_t userId, const std::string& salt, co
     connection->run("UPDATE users SET salt = $1, password = $2, iterations = $3 WHERE id = $4", Bytes{salt},
                     Bytes{hash}, iterations, userId);
     connection->run(kEndSessions, userId, keptSession);
+    connection->run("DELETE FROM link_codes WHERE user_id = $1", userId);
     transaction.commit();
 }
 

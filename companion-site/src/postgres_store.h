@@ -23,7 +23,8 @@ public:
     bool setPlan(std::int64_t userId, bool pro) override;
     std::vector<std::string> removeUser(std::int64_t userId) override;
 
-    void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) override;
+    bool replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt,
+                         const std::string& sessionHash) override;
     std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
                                        std::int64_t now) override;
 
@@ -44,8 +45,8 @@ public:
     std::vector<NewsItem> latestNews(int count) override;
     bool removeNews(std::int64_t id) override;
 
-    void addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                    std::int64_t expiresAt) override;
+    bool addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                    std::int64_t expiresAt, const std::string& passwordHash) override;
     std::optional<Session> session(const std::string& sessionHash, std::int64_t now) override;
     void deleteSession(const std::string& sessionHash) override;
     void endSessions(std::int64_t userId, const std::string& keptSession) override;

@@ -10,18 +10,16 @@ std::int64_t signInWaitAfter(int failures) {
     return std::min(kLongestWaitSeconds, kFirstWaitSeconds << doublings);
 }
 
-std::int64_t SignInThrottle::waitFor(const std::string& name, std::int64_t now) {
-    std::lock_guard lock(mutex_);
-    const Failures* failures = failures_.find(name);
-    if (!failures) return 0;
-    return std::max<std::int64_t>(0, failures->last + signInWaitAfter(failures->count) - now);
-}
-
-void SignInThrottle::failed(const std::string& name, std::int64_t now) {
+std::int64_t SignInThrottle::attempt(const std::string& name, std::int64_t now) {
     std::lock_guard lock(mutex_);
     const Failures* earlier = failures_.find(name);
     const bool remembered = earlier && now - earlier->last < kFailureMemorySeconds;
+    if (remembered) {
+        const std::int64_t wait = earlier->last + signInWaitAfter(earlier->count) - now;
+        if (wait > 0) return wait;
+    }
     failures_.renew(name, Failures{remembered ? earlier->count + 1 : 1, now});
+    return 0;
 }
 
 void SignInThrottle::succeeded(const std::string& name) {

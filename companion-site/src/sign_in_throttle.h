@@ -28,8 +28,7 @@ class SignInThrottle final : public FailedSignIns {
 public:
     explicit SignInThrottle(std::size_t maxNames = 100000) : failures_(maxNames) {}
 
-    std::int64_t waitFor(const std::string& name, std::int64_t now) override;
-    void failed(const std::string& name, std::int64_t now) override;
+    std::int64_t attempt(const std::string& name, std::int64_t now) override;
     void succeeded(const std::string& name) override;
     void forgetExpired(std::int64_t now) override;
 

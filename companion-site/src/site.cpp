@@ -1,5 +1,6 @@
 #include "site.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -99,14 +100,14 @@ SiteResponse fallbackResponse(int status, const std::string& path) {
     }
 }
 
+// Every byte but printable ASCII is escaped: terminals obey C1 controls
+// (0x80-0x9f, as in UTF-8's \xc2\x9b) as well as C0 ones.
 std::string pathForLog(const std::string& path) {
-    std::string shown = path;
-    if (shown.starts_with(kShotPrefix) && shown.size() > sizeof kShotPrefix - 1 + kLoggedShotIdLength)
-        shown = shown.substr(0, sizeof kShotPrefix - 1 + kLoggedShotIdLength) + "…";
-    if (shown.size() > kLoggedPathLength) shown = shown.substr(0, kLoggedPathLength) + "…";
+    std::size_t shown = std::min(path.size(), kLoggedPathLength);
+    if (path.starts_with(kShotPrefix)) shown = std::min(shown, sizeof kShotPrefix - 1 + kLoggedShotIdLength);
     std::string safe;
-    for (unsigned char c : shown) {
-        if (c < 0x20 || c == 0x7f || c == '\\' || c == '"') {
+    for (unsigned char c : path.substr(0, shown)) {
+        if (c < 0x20 || c >= 0x7f || c == '\\' || c == '"') {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
             safe += escaped;
@@ -114,7 +115,7 @@ std::string pathForLog(const std::string& path) {
             safe.push_back(static_cast<char>(c));
         }
     }
-    return safe;
+    return shown < path.size() ? safe + "…" : safe;
 }
 
 Site::Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl, int passwordIterations)

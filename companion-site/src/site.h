@@ -131,7 +131,7 @@ private:
     SiteResponse signInPage(const SiteRequest& request, int status, const std::string& error,
                             const std::string& userName);
     struct Guess {
-        std::optional<User> user;  // set: the password is right
+        std::optional<PasswordRecord> account;  // set: the password is right
         int status = 0;            // else 401 or 429, with the sentence to show
         std::string sentence;
     };

@@ -207,13 +207,19 @@ std::vector<std::string> SqliteStore::removeUser(std::int64_t userId) {
     return ids;
 }
 
-void SqliteStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) {
+bool SqliteStore::replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt,
+                                  const std::string& sessionHash) {
     const Held held(mutex_, timing_);
     Transaction transaction(connection_);
+    if (!sessionHash.empty() && !query("SELECT 1 FROM sessions WHERE hash = ? AND user_id = ?", [&](Statement& s) {
+            return s.bind(1, sessionHash).bind(2, userId).step();
+        }))
+        return false;
     query("DELETE FROM link_codes WHERE user_id = ?", [&](Statement& s) { s.bind(1, userId).run(); });
     query("INSERT OR REPLACE INTO link_codes(hash, user_id, expires_at) VALUES(?, ?, ?)",
           [&](Statement& s) { s.bind(1, codeHash).bind(2, userId).bind(3, expiresAt).run(); });
     transaction.commit();
+    return true;
 }
 
 std::optional<User> SqliteStore::redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
@@ -367,11 +373,16 @@ bool SqliteStore::removeNews(std::int64_t id) {
     return connection_.changes() > 0;
 }
 
-void SqliteStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                             std::int64_t expiresAt) {
+bool SqliteStore::addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                             std::int64_t expiresAt, const std::string& passwordHash) {
     const Held held(mutex_, timing_);
-    query("INSERT INTO sessions(hash, user_id, form_token, expires_at) VALUES(?, ?, ?, ?)",
-          [&](Statement& s) { s.bind(1, sessionHash).bind(2, userId).bind(3, formToken).bind(4, expiresAt).run(); });
+    query("INSERT INTO sessions(hash, user_id, form_token, expires_at) "
+          "SELECT ?, id, ?, ? FROM users WHERE id = ? AND password = ?",
+          [&](Statement& s) {
+              s.bind(1, sessionHash).bind(2, formToken).bind(3, expiresAt).bind(4, userId);
+              s.bindBlob(5, passwordHash).run();
+          });
+    return connection_.changes() > 0;
 }
 
 std::optional<Session> SqliteStore::session(const std::string& sessionHash, std::int64_t now) {
@@ -402,6 +413,7 @@ void SqliteStore::setPassword(std::int64_t userId, const std::string& salt, cons
         s.bindBlob(1, salt).bindBlob(2, hash).bind(3, std::int64_t{iterations}).bind(4, userId).run();
     });
     query(kEndSessions, [&](Statement& s) { s.bind(1, userId).bind(2, keptSession).run(); });
+    query("DELETE FROM link_codes WHERE user_id = ?", [&](Statement& s) { s.bind(1, userId).run(); });
     transaction.commit();
 }
 

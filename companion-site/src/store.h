@@ -101,7 +101,11 @@ public:
     virtual std::vector<std::string> removeUser(std::int64_t userId) = 0;
 
     // The user's one live code: any earlier code of the user stops working.
-    virtual void replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt) = 0;
+    // Asked for from a session (`sessionHash`; empty for the operator), the
+    // code is made only while that session lasts, so a session a password
+    // change ended cannot link a device after it; false when it has ended.
+    virtual bool replaceLinkCode(std::int64_t userId, const std::string& codeHash, std::int64_t expiresAt,
+                                 const std::string& sessionHash) = 0;
     // Uses up the code and stores the token in one step; nothing when the
     // code is unknown or expired.
     virtual std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
@@ -129,15 +133,18 @@ public:
     // False when there is no such item.
     virtual bool removeNews(std::int64_t id) = 0;
 
-    virtual void addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
-                            std::int64_t expiresAt) = 0;
+    // Stored only while the user's password is still the one `passwordHash`
+    // the sign-in checked, so a sign-in that completes during a password
+    // change does not outlive it; false when the password has changed.
+    virtual bool addSession(const std::string& sessionHash, std::int64_t userId, const std::string& formToken,
+                            std::int64_t expiresAt, const std::string& passwordHash) = 0;
     virtual std::optional<Session> session(const std::string& sessionHash, std::int64_t now) = 0;
     virtual void deleteSession(const std::string& sessionHash) = 0;
     // Ends every session of the user but `keptSession` (a session's hash;
     // empty ends them all).
     virtual void endSessions(std::int64_t userId, const std::string& keptSession) = 0;
-    // A new password hash, and every session of the user but `keptSession`
-    // ended, in one step.
+    // A new password hash, every session of the user but `keptSession`
+    // ended and the user's link code dropped, in one step.
     virtual void setPassword(std::int64_t userId, const std::string& salt, const std::string& hash, int iterations,
                              const std::string& keptSession) = 0;
 

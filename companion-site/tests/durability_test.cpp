@@ -16,6 +16,8 @@
 #include <thread>
 
 #include "messages.h"
+#include "open_store.h"
+#include "pg_handles.h"
 #include "png_check.h"
 #include "quota.h"
 #include "site.h"
@@ -124,7 +126,8 @@ int statusOf(const httplib::Result& answer) {
 }
 
 // A shot stored through one is served by the other; the attempts of both
-// count against one limit. While the database is down, requests get 503 and
+// count against one limit. A held lock or a database that is down gives
+// 503 in bounded time while /healthz answers; while it is down,
 // the sweeps fail without ending the server, whose metrics page still tells
 // what it saw; once the database is back, nothing acknowledged is lost.
 TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
@@ -149,13 +152,35 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     EXPECT_EQ(guess(a), 429);
     EXPECT_EQ(guess(b), 429);
 
-    site_test::stopCluster(cluster.folder());
-    auto client = b.client();
+    const auto patientClient = [&] {
+        auto client = b.client();
+        client->set_read_timeout(15);
+        return client;
+    };
+    auto client = patientClient();
     const auto expectUnavailable = [](const httplib::Result& answer) {
         ASSERT_EQ(statusOf(answer), 503);
         EXPECT_EQ(json::parse(answer->body)["error"], site::messages::kUnavailable);
+        EXPECT_NE(answer->get_header_value("Retry-After"), "");
     };
-    expectUnavailable(client->Get("/api/me", bearer(token)));
+    {
+        // A lock held by maintenance: a bounded wait, then 503, while /healthz answers.
+        site::PgConnection maintenance(database.url());
+        maintenance.exec("BEGIN; LOCK TABLE tokens IN ACCESS EXCLUSIVE MODE");
+        std::vector<std::jthread> waiting;
+        for (int i = 0; i < 2 * site::kDefaultDatabaseConnections; ++i)
+            waiting.emplace_back([&] { expectUnavailable(patientClient()->Get("/api/me", bearer(token))); });
+        EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
+    }
+    EXPECT_EQ(statusOf(client->Get("/api/me", bearer(token))), 200);
+
+    // Stopped for a while under steady requests: many more failed connection
+    // attempts than the pool has connections.
+    site_test::stopCluster(cluster.folder());
+    for (int i = 0; i < 4 * site::kDefaultDatabaseConnections; ++i) {
+        expectUnavailable(client->Get("/api/me", bearer(token)));
+        EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
+    }
     expectUnavailable(client->Post("/api/shots", bearer(token), png, "image/png"));
     for (int wait = 0; wait < 200 && b.log().find("sweep failed") == std::string::npos; ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -163,9 +188,10 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     const auto metrics = httplib::Client("127.0.0.1", b.metricsPort()).Get("/metrics");
     ASSERT_EQ(statusOf(metrics), 200);
     EXPECT_EQ(metrics->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
-    for (const char* sample : {"clipvane_http_requests_total{route=\"api_me\",code=\"503\"} 1\n",
-                               "clipvane_http_requests_total{route=\"shot\",code=\"200\"} 1\n",
-                               "clipvane_link_codes_redeemed_total 1\n"})
+    const std::string unavailable = std::to_string(6 * site::kDefaultDatabaseConnections);
+    for (const std::string& sample : {"clipvane_http_requests_total{route=\"api_me\",code=\"503\"} " + unavailable + "\n",
+                                      std::string("clipvane_http_requests_total{route=\"shot\",code=\"200\"} 1\n"),
+                                      std::string("clipvane_link_codes_redeemed_total 1\n")})
         EXPECT_THAT(metrics->body, HasSubstr(sample));
     // No name or label on the page names anyone.
     std::istringstream in(metrics->body);

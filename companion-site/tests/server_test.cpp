@@ -51,6 +51,8 @@ TEST(Server, FramingHeadersAndUploadsOverTheWire) {
         {post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n{}", 400},
         {"GET /api/notifications HTTP/1.1\r\nHost: localhost\r\nContent-Length: 5\r\n\r\nGET /", 400},
         {"GET /healthz HTTP/2.0\r\nHost: localhost\r\n\r\n", 400},
+        {"GET /healthz HTTP/1.1\r\n\r\n", 400},
+        {"GET /healthz HTTP/1.1\r\nHost: localhost\r\nX-A: 1\r\n 2\r\n\r\n", 400},
         {manyLines + "\r\n", 431},
         {"GET /healthz HTTP/1.1\r\nX-Big: " + std::string(17 * 1024, 'a') + "\r\n\r\n", 431},
         {upload + "Content-Length: 1000\r\n\r\n", 401},

@@ -55,11 +55,19 @@ TEST(ConnectionLimits, EachCapHoldsAndAReleaseMakesRoom) {
 
 // The HTTP parser refuses a length beside chunked coding as well; the rule
 // must not rest on that, since it is what keeps a proxy and the site reading
-// the same body.
-TEST(Framing, TwoWaysToTellTheBodysLengthAreRefused) {
+// the same request. Folded lines the parser joins silently.
+TEST(Framing, TwoWaysToTellTheBodysLengthOrHostAreRefused) {
     using Lines = std::vector<site::HeaderLine>;
-    EXPECT_EQ(site::framingProblem(Lines{{"content-length", "5"}, {"transfer-encoding", "chunked"}}), 400);
-    EXPECT_EQ(site::framingProblem(Lines{{"content-length", "5"}}), 0);
+    const site::HeaderLine host{"host", "a"};
+    EXPECT_EQ(site::framingProblem(Lines{host, {"content-length", "5"}, {"transfer-encoding", "chunked"}}, 11, false), 400);
+    EXPECT_EQ(site::framingProblem(Lines{host, {"content-length", "5"}}, 11, false), 0);
+    EXPECT_EQ(site::framingProblem(Lines{host, host}, 10, false), 400);
+    EXPECT_EQ(site::framingProblem(Lines{}, 11, false), 400);
+    EXPECT_EQ(site::framingProblem(Lines{}, 10, false), 0);
+    EXPECT_EQ(site::framingProblem(Lines{host}, 11, true), 400);
+    for (const char* folded : {"GET / HTTP/1.1\r\nA: 1\r\n 2\r\n\r\n", "GET / HTTP/1.1\r\nA: 1\r\n\t2\r\n\r\n"})
+        EXPECT_TRUE(site::hasFoldedLine(folded)) << folded;
+    EXPECT_FALSE(site::hasFoldedLine("GET / HTTP/1.1\r\nA: 1 2\r\n\r\n"));
 }
 
 TEST(MetricsPage, HistogramBucketsAreCumulative) {
@@ -100,13 +108,20 @@ TEST(CommandLine, ListenAddressesAndPublicUrls) {
         EXPECT_FALSE(site::isPublicUrl(bad)) << bad;
 }
 
+// Through the line itself: every byte but printable ASCII escaped, long
+// paths and shot links cut.
 TEST(RequestLog, PathsAreSafeAndShotLinksCut) {
-    EXPECT_EQ(site::pathForLog("/s/0123456789abcdef0123456789abcdef"), "/s/012345…");
-    EXPECT_EQ(site::pathForLog("/a\nGET /fake 200"), "/a\\x0aGET /fake 200");
-    EXPECT_EQ(site::pathForLog("/\"q\\"), "/\\x22q\\x5c");
-    EXPECT_LT(site::pathForLog("/" + std::string(5000, 'a')).size(), 200u);
-    EXPECT_EQ(site::accessLogLine({"192.0.2.10", 1767225600 + 3661, "GET", "/api/me", 11, 200, 1234, .0126}),
-              "192.0.2.10 - - [01/Jan/2026:01:01:01 +0000] \"GET /api/me HTTP/1.1\" 200 1234 0.013\n");
+    const std::pair<std::string, std::string> pathAndShown[] = {
+        {"/api/me", "/api/me"},
+        {"/s/0123456789abcdef0123456789abcdef", "/s/012345…"},
+        {"/s/\x9b" "0123456789abcdef", "/s/\\x9b01234…"},
+        {"/a\nGET /fake 200", "/a\\x0aGET /fake 200"},
+        {"/\"q\\\x7f\xc2\x9b[2J", "/\\x22q\\x5c\\x7f\\xc2\\x9b[2J"},
+        {"/" + std::string(5000, 'a'), "/" + std::string(119, 'a') + "…"},
+    };
+    for (const auto& [path, shown] : pathAndShown)
+        EXPECT_EQ(site::accessLogLine({"192.0.2.10", 1767225600 + 3661, "GET", path, 11, 200, 1234, .0126}),
+                  "192.0.2.10 - - [01/Jan/2026:01:01:01 +0000] \"GET " + shown + " HTTP/1.1\" 200 1234 0.013\n");
 }
 
 // Encodings and hashes against their standard vectors; tokens and shot ids
