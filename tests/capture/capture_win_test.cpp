@@ -28,12 +28,9 @@ constexpr RECT kDesktop{-1280, 0, 1920, 1080};
 constexpr int kWidth = 3200, kHeight = 1080;
 constexpr RECT kMonitors[] = {{0, 0, 1280, 1024}, {1280, 0, 3200, 1080}};
 
-bool inside(const RECT& area, int x, int y) {
-    return x >= area.left && x < area.right && y >= area.top && y < area.bottom;
-}
-
 bool onMonitor(int x, int y) {
-    return std::any_of(std::begin(kMonitors), std::end(kMonitors), [&](const RECT& m) { return inside(m, x, y); });
+    return std::any_of(std::begin(kMonitors), std::end(kMonitors),
+                       [&](const RECT& monitor) { return PtInRect(&monitor, {x, y}); });
 }
 
 BOOL CALLBACK collectOverlay(HWND window, LPARAM found) {
@@ -182,11 +179,11 @@ OverlayLook lookAt(const Shown& shown, const RECT& clear, const RECT& text, cons
         for (int x = 0; x < kWidth; ++x) {
             if (!onMonitor(x, y)) continue;
             std::uint32_t colour = shown.at(x, y);
-            if (inside(clear, x, y))
+            if (PtInRect(&clear, {x, y}))
                 look.notClear += colour != (patternColour(x, y) & 0x00FFFFFF);
-            else if (inside(text, x, y))
+            else if (PtInRect(&text, {x, y}))
                 look.text += bright(colour);
-            else if (!inside(skipped, x, y))
+            else if (!PtInRect(&skipped, {x, y}))
                 look.notDimmed += !dimmedPattern(colour, x, y);
         }
     return look;
