@@ -105,8 +105,8 @@ void readUnreadFile() {
 
 // A file that could not be used is copied aside before anything replaces
 // it: the user's history and token can still be recovered by hand. One that
-// cannot be copied stops the save, so it is never lost. Copying rather than moving leaves
-// settings.json in place should the replacement then fail.
+// cannot be copied stops the save, so it is never lost. Copying rather than
+// moving leaves settings.json in place should the replacement then fail.
 void keepUnreadableFile() {
     if (!app.keepUnreadableSettings) return;
     if (!fileMissing(app.settingsPath) && !copyAside(app.settingsPath)) throw std::runtime_error("keep");
