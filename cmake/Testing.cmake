@@ -1,12 +1,13 @@
 include(GoogleTest)
 
-# clipvane_add_test(NAME SOURCES ... LIBS ... [PROPERTIES ...])
+# clipvane_add_test(NAME SOURCES ... LIBS ... [PROPERTIES ...] [LAUNCHER script])
 # Natively the cases are discovered one by one, each with the given test
 # properties. Windows test programs run under Wine (the cross toolchain's
 # emulator) inside one prefix kept in the build tree; the wine_prefix
-# fixture creates it once per test run.
+# fixture creates it once per test run. A LAUNCHER script runs the emulator
+# and the program it is given (tests/support/two_monitors.sh, a desktop).
 function(clipvane_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "" "LAUNCHER" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} clipvane_options gmock gtest_main)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
@@ -14,7 +15,11 @@ function(clipvane_add_test name)
     # Optimising the tests themselves (not the code they test) took a large
     # share of the Windows build and bought nothing at run time.
     target_compile_options(${name} PRIVATE -O0)
-    add_test(NAME ${name} COMMAND ${name})
+    if(T_LAUNCHER)
+      add_test(NAME ${name} COMMAND ${T_LAUNCHER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+    else()
+      add_test(NAME ${name} COMMAND ${name})
+    endif()
     set_tests_properties(${name} PROPERTIES
       FIXTURES_REQUIRED wine_prefix
       ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all"
@@ -30,7 +35,7 @@ endfunction()
 
 if(WIN32)
   add_test(NAME wine_prefix_init
-    COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix" "${CMAKE_BINARY_DIR}/wineprefix" --unmanaged)
+    COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix" "${CMAKE_BINARY_DIR}/wineprefix" --test)
   set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300)
 endif()
 

@@ -89,7 +89,7 @@ POINT dragPoint(int move) {
 OverlayScene sceneAt(int move) {
     POINT end = dragPoint(move);
     POINT start = dragPoint(0);
-    return overlayScene(true, {start.x / 2, start.y / 2}, {end.x, end.y}, {0, 0}, pixelRect(app.virtualScreen));
+    return overlayScene(true, {start.x / 2, start.y / 2}, {end.x, end.y}, {});
 }
 
 void flushed(Gdiplus::Graphics& graphics) {

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <gdiplus.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -52,8 +53,13 @@ struct AppState {
     nlohmann::json settingsDoc = nlohmann::json::object();
     std::wstring siteAddress = kDefaultSiteAddressW;
     std::string token;
-    // Set when settings.json existed but could not be opened or used: the
-    // first save copies that file aside before it replaces what the user had.
+    // Set when settings.json existed but could not be opened at start
+    // (another program held it): the first save reads it again and lays this
+    // run's changes, kept meanwhile, over what it holds.
+    bool settingsUnread = false;
+    std::vector<std::function<void(nlohmann::json&)>> unreadSettingsChanges;
+    // Set when settings.json could be read but not used: the first save
+    // copies that file aside before it replaces what the user had.
     bool keepUnreadableSettings = false;
 
     // Site data and the request runner

@@ -154,12 +154,29 @@ void onLeftButtonDown(HWND window, LPARAM position) {
     }
 }
 
+// Where a minimised window comes back: at its place, in the size for mainDpi.
+void resizeRestoredWindow(HWND window) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(window, &placement)) return;
+    SIZE size = mainFrameSize(app.mainDpi);
+    placement.rcNormalPosition.right = placement.rcNormalPosition.left + size.cx;
+    placement.rcNormalPosition.bottom = placement.rcNormalPosition.top + size.cy;
+    placement.showCmd = SW_SHOWMINNOACTIVE;
+    SetWindowPlacement(window, &placement);
+}
+
 // The window grows or shrinks with the monitor's scale; its outline and
-// controls are made again for the new size.
+// controls are made again for the new size. A minimised window keeps its
+// icon's size: the size it is restored to changes instead.
 void onDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
     app.mainDpi = dpi;
-    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER);
+    if (IsIconic(window)) {
+        resizeRestoredWindow(window);
+    } else {
+        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER);
+    }
     shapeMainWindow(window);
     rebuildControls();
 }
@@ -220,10 +237,16 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
+SIZE mainFrameSize(UINT dpi) {
+    RECT frame{0, 0, scaleUnits(380, dpi), scaleUnits(440, dpi)};
+    AdjustWindowRectExForDpi(&frame, kMainStyle, FALSE, 0, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void shapeMainWindow(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
+    int width = scaleUnits(380, app.mainDpi);
+    int height = scaleUnits(440, app.mainDpi);
     int corner = scaleUnits(36, app.mainDpi);
     // The window owns the region from here on and frees the one it replaces.
-    SetWindowRgn(window, CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, corner, corner), TRUE);
+    SetWindowRgn(window, CreateRoundRectRgn(0, 0, width + 1, height + 1, corner, corner), TRUE);
 }

@@ -4,7 +4,6 @@
 #include <objbase.h>
 
 #include "app/app_state.h"
-#include "app/control_layout.h"
 #include "app/main_window.h"
 #include "app/tray_icon.h"
 #include "app/win_handles.h"
@@ -16,7 +15,6 @@ namespace {
 
 constexpr wchar_t kInstanceMutex[] = L"Local\\Clipvane.Desktop";
 constexpr wchar_t kMainClass[] = L"ClipvaneMain";
-constexpr DWORD kMainStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT kAutoRefreshMs = 300000;
 
 void createSharedGdiObjects() {
@@ -55,16 +53,16 @@ void registerWindowClasses() {
 }
 
 bool createMainWindow() {
-    UINT dpi = GetDpiForSystem();
-    int width = scaleUnits(380, dpi);
-    int height = scaleUnits(440, dpi);
-    RECT frame{0, 0, width, height};
-    AdjustWindowRectExForDpi(&frame, kMainStyle, FALSE, 0, dpi);
-    HWND window = CreateWindowExW(0, kMainClass, L"Clipvane", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                  app.instance, nullptr);
+    // The system's DPI until the window exists and can tell its own.
+    SIZE first = mainFrameSize(GetDpiForSystem());
+    HWND window = CreateWindowExW(0, kMainClass, L"Clipvane", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT, first.cx,
+                                  first.cy, nullptr, nullptr, app.instance, nullptr);
     app.mainWindow = window;
     if (!window) return false;
+    // Its controls are laid out for its own DPI: started on a monitor of
+    // another scale, a window of the system's size would cut them off.
+    SIZE size = mainFrameSize(app.mainDpi);
+    SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     BOOL dark = TRUE;
     DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);

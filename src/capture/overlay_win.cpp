@@ -55,13 +55,29 @@ void onKeyDown(WPARAM key) {
     if (key == VK_ESCAPE) finishSelection(false);
 }
 
+// The monitor the pointer is on, in screen pixels; the whole virtual
+// screen if the system cannot tell.
+PixelRect monitorAt(POINT point) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &info)) {
+        return pixelRect(app.virtualScreen);
+    }
+    const RECT& area = info.rcMonitor;
+    return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
+PixelPoint hintAtPointer() {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    return hintOrigin(pixelPoint(cursor), monitorAt(cursor), {app.virtualScreen.left, app.virtualScreen.top});
+}
+
 void onPaint(HWND window) {
     PaintScope paint(window);
     if (!app.screenImage) return;
-    POINT cursor{};
-    GetCursorPos(&cursor);
     OverlayScene scene = overlayScene(app.selecting, pixelPoint(app.selStart), pixelPoint(app.selEnd),
-                                      pixelPoint(cursor), pixelRect(app.virtualScreen));
+                                      app.selecting ? PixelPoint{} : hintAtPointer());
     Gdiplus::Graphics graphics(paint.dc());
     drawOverlay(graphics, scene, *app.screenImage, dimmedScreen, app.virtualScreen.width, app.virtualScreen.height);
 }

@@ -32,19 +32,18 @@ PixelPoint sizeLabelOrigin(const PixelRect& selection) {
     return {selection.left + kLabelInset, std::max(selection.top - kLabelAbove, 0)};
 }
 
-PixelPoint hintOrigin(PixelPoint cursor, const PixelRect& screen) {
-    int x = cursor.x - screen.left;
-    int y = cursor.y - screen.top + kHintBelowPointer;
-    return {std::clamp(x, 0, std::max(screen.width - kHintBoxWidth, 0)),
-            std::clamp(y, 0, std::max(screen.height - kHintBottomMargin, 0))};
+PixelPoint hintOrigin(PixelPoint cursor, const PixelRect& monitor, PixelPoint screenOrigin) {
+    int x = std::clamp(cursor.x, monitor.left, monitor.left + std::max(monitor.width - kHintBoxWidth, 0));
+    int y = std::clamp(cursor.y + kHintBelowPointer, monitor.top,
+                       monitor.top + std::max(monitor.height - kHintBottomMargin, 0));
+    return {x - screenOrigin.x, y - screenOrigin.y};
 }
 
-OverlayScene overlayScene(bool selecting, PixelPoint start, PixelPoint end, PixelPoint cursor,
-                          const PixelRect& screen) {
+OverlayScene overlayScene(bool selecting, PixelPoint start, PixelPoint end, PixelPoint hint) {
     OverlayScene scene;
     if (!selecting) {
         scene.showHint = true;
-        scene.hint = hintOrigin(cursor, screen);
+        scene.hint = hint;
         return scene;
     }
     PixelRect selection = selectionRect(start, end);

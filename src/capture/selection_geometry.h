@@ -54,9 +54,12 @@ std::wstring sizeLabelText(int width, int height);
 PixelPoint sizeLabelOrigin(const PixelRect& selection);
 
 // The hint's box 28 pixels below the pointer, its left edge at the pointer,
-// pushed back inside near the right and bottom edges. cursor is in screen
-// coordinates; screen is the virtual screen (left and top may be negative).
-PixelPoint hintOrigin(PixelPoint cursor, const PixelRect& screen);
+// pushed back inside the pointer's monitor near its right and bottom edges:
+// where monitors of different heights meet, the virtual screen's bottom
+// edge can lie below a monitor's, where nothing is shown. cursor and
+// monitor are in screen coordinates; the result is relative to the virtual
+// screen's top-left corner, `screenOrigin` (both may be negative).
+PixelPoint hintOrigin(PixelPoint cursor, const PixelRect& monitor, PixelPoint screenOrigin);
 
 // What one paint of the overlay shows over the dimmed copy.
 struct OverlayScene {
@@ -68,5 +71,5 @@ struct OverlayScene {
     PixelPoint labelOrigin;
 };
 
-OverlayScene overlayScene(bool selecting, PixelPoint start, PixelPoint end, PixelPoint cursor,
-                          const PixelRect& screen);
+// `hint` is where the hint stands when no drag is under way.
+OverlayScene overlayScene(bool selecting, PixelPoint start, PixelPoint end, PixelPoint hint);

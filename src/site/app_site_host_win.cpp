@@ -19,11 +19,7 @@ public:
     std::string siteAddress() const override { return toUtf8(app.siteAddress); }
     void setSiteAddress(const std::string& address) override { app.siteAddress = toWide(address); }
     bool storeToken(const std::string& token) override { return setToken(token); }
-    bool forgetToken() override {
-        app.token.clear();
-        app.settingsDoc.erase("token");
-        return saveSettings();
-    }
+    bool forgetToken() override { return setToken(""); }
     void requestRefresh() override { PostMessageW(app.mainWindow, WM_COMMAND, ID_REFRESH, 0); }
     void rebuildControls() override { ::rebuildControls(); }
     bool copyText(const std::string& text) override { return putTextOnClipboard(app.mainWindow, toWide(text)); }

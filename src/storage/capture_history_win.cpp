@@ -17,6 +17,7 @@ int countOnDay(int offset) {
 }
 
 void recordCapture() {
-    recordCaptureIn(app.settingsDoc, dayKey(0), dayKey(-kHistoryDays));
-    saveSettings();
+    changeSettings([today = dayKey(0), cutoff = dayKey(-kHistoryDays)](nlohmann::json& doc) {
+        recordCaptureIn(doc, today, cutoff);
+    });
 }

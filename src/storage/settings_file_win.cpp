@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include "app/app_state.h"
@@ -56,24 +57,56 @@ bool fileMissing(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// Nothing when the file cannot be opened: missing, or held by another
+// program that shares it with nobody.
+std::optional<std::string> readWholeFile(const std::wstring& path) {
+    std::ifstream stream(std::filesystem::path(path), std::ios::binary);
+    if (!stream) return std::nullopt;
+    return std::string((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+}
+
 // Copies the file to the first of "<name>.bad", "<name>.bad2", ... that
-// does not exist yet, so that no earlier copy is overwritten.
+// does not exist yet, so that no earlier copy is overwritten; unless one of
+// them holds these bytes already: a file that stays damaged (a read-only
+// one cannot be replaced) is kept once, not once more at every start.
 bool copyAside(const std::wstring& path) {
     constexpr int kMostCopies = 100;
+    std::optional<std::string> damaged = readWholeFile(path);
+    if (!damaged) return false;
     for (int copy = 1; copy <= kMostCopies; ++copy) {
         std::wstring aside = path + L".bad" + (copy > 1 ? std::to_wstring(copy) : L"");
         if (CopyFileW(path.c_str(), aside.c_str(), TRUE)) return true;
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+        if (readWholeFile(aside) == damaged) return true;
     }
     return false;
 }
 
+// A file that could not be opened at start is not a damaged one: read now,
+// before anything replaces it, it is what this run's changes are laid over.
+// One still held stops the save; one that turns out damaged is kept aside.
+void readUnreadFile() {
+    if (!app.settingsUnread) return;
+    std::optional<std::string> text = readWholeFile(app.settingsPath);
+    if (!text && !fileMissing(app.settingsPath)) throw std::runtime_error("held");
+    if (text) {
+        ParsedSettings parsed = parseSettings(*text);
+        if (parsed.unreadable) {
+            app.keepUnreadableSettings = true;
+        } else {
+            for (const auto& change : app.unreadSettingsChanges) change(parsed.doc);
+            applyParsed(readSettingsDoc(std::move(parsed.doc)));
+        }
+    }
+    app.settingsUnread = false;
+    app.unreadSettingsChanges.clear();
+}
+
 // A file that could not be used is copied aside before anything replaces
 // it: the user's history and token can still be recovered by hand. One that
-// cannot even be copied (still held by another program, or not readable)
-// stops the save, so it is never lost. Copying rather than moving leaves
-// settings.json in place should the replacement then fail.
+// cannot be copied stops the save, so it is never lost. Copying rather than
+// moving leaves settings.json in place should the replacement then fail.
 void keepUnreadableFile() {
     if (!app.keepUnreadableSettings) return;
     if (!fileMissing(app.settingsPath) && !copyAside(app.settingsPath)) throw std::runtime_error("keep");
@@ -93,9 +126,10 @@ void writeDurably(const std::wstring& path, const std::string& text) {
 }
 
 void writeSettingsFile() {
-    app.settingsDoc["server"] = toUtf8(app.siteAddress);
     std::filesystem::path path(app.settingsPath);
     if (path.empty()) throw std::runtime_error("path");
+    readUnreadFile();
+    app.settingsDoc["server"] = toUtf8(app.siteAddress);
     std::filesystem::create_directories(path.parent_path());
     std::wstring temporary = app.settingsPath + L".tmp";
     writeDurably(temporary, serializeSettings(app.settingsDoc));
@@ -107,16 +141,14 @@ void writeSettingsFile() {
 
 void loadSettingsFromPath(const std::wstring& path) {
     app.settingsPath = path;
+    app.keepUnreadableSettings = false;
+    app.unreadSettingsChanges.clear();
     try {
-        std::ifstream stream(std::filesystem::path(path), std::ios::binary);
-        if (!stream) {
-            // Only a missing file means "no settings yet". One held by another
-            // program, or not ours to read, still holds the user's history.
-            app.keepUnreadableSettings = !fileMissing(path);
-            return;
-        }
-        std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-        applyParsed(parseSettings(text));
+        std::optional<std::string> text = readWholeFile(path);
+        // Only a missing file means "no settings yet". One held by another
+        // program, or not ours to read, still holds the user's history.
+        app.settingsUnread = !text && !fileMissing(path);
+        if (text) applyParsed(parseSettings(*text));
     } catch (const std::exception&) {
         app.settingsDoc = json::object();
         app.token.clear();
@@ -138,15 +170,24 @@ bool saveSettings() {
     }
 }
 
+bool changeSettings(const std::function<void(json&)>& change) {
+    change(app.settingsDoc);
+    if (app.settingsUnread) app.unreadSettingsChanges.push_back(change);
+    return saveSettings();
+}
+
 bool setToken(const std::string& token) {
     if (token.empty()) {
         app.token.clear();
-        app.settingsDoc.erase("token");
-        return saveSettings();
+        return changeSettings([](json& doc) { doc.erase("token"); });
     }
     auto blob = protectToken(token);
     if (!blob) throw std::runtime_error("Не удалось защитить ключ доступа Windows");
-    app.settingsDoc["token"] = tokenArray(*blob);
     app.token = token;
-    return saveSettings();
+    // A token is good only at the site that issued it: the two go together
+    // over whatever an unread file turns out to hold.
+    return changeSettings([array = tokenArray(*blob), server = toUtf8(app.siteAddress)](json& doc) {
+        doc["token"] = array;
+        doc["server"] = server;
+    });
 }

@@ -31,13 +31,23 @@ std::vector<std::uint8_t> tokenBytes(const json& token) {
 }  // namespace
 
 ParsedSettings parseSettings(std::string_view text) {
-    ParsedSettings result;
+    json doc;
     try {
         // Too deep to be settings, and too deep to write back safely.
         if (!jsonDepthWithinLimit(text)) throw std::runtime_error("depth");
         std::istringstream stream{std::string(text)};
-        json doc;
         stream >> doc;  // the first value only; the rest of the text is ignored
+    } catch (const std::exception&) {
+        ParsedSettings result;
+        result.unreadable = true;
+        return result;
+    }
+    return readSettingsDoc(std::move(doc));
+}
+
+ParsedSettings readSettingsDoc(json doc) {
+    ParsedSettings result;
+    try {
         if (doc.is_object()) {
             result.doc = std::move(doc);
         } else {

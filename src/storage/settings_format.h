@@ -34,6 +34,9 @@ struct ParsedSettings {
 // ignored, a UTF-8 byte-order mark is accepted, comments are not.
 ParsedSettings parseSettings(std::string_view text);
 
+// What a parsed document holds, checked as parseSettings checks it.
+ParsedSettings readSettingsDoc(nlohmann::json doc);
+
 // Two-space indent, sorted keys, raw UTF-8, no line end after the last
 // brace. Throws the JSON library's error for text that is not UTF-8.
 std::string serializeSettings(const nlohmann::json& doc);

@@ -88,21 +88,29 @@ TEST_F(MainWindowTest, EachButtonFaceHasItsColourAndItsLabelInk) {
     }
 }
 
-// From a monitor at 100 % to one at 150 % and back: the window moves where it
-// is told, its controls are made again at the new scale, and whatever lies
-// outside the outline can be neither seen nor clicked, so the outline must
-// follow.
-TEST_F(MainWindowTest, EachDpiChangeMovesTheWindowAndItsOutlineAndKeepsTheTabsClickable) {
-    for (UINT dpi : {144u, 96u}) {
+// From 100 % to 150 % while minimised (the scale changed in the display
+// settings), and back to 100 % on a monitor the window is moved to: it comes
+// back at its place, or moves where it is told, at the new size, its
+// controls are made again at the new scale, and whatever lies outside the
+// outline can be neither seen nor clicked, so the outline must follow.
+TEST_F(MainWindowTest, EachDpiChangeScalesTheWindowAndItsOutlineAndKeepsTheTabsClickable) {
+    for (auto [dpi, minimised] : {std::pair{144u, true}, std::pair{96u, false}}) {
         SCOPED_TRACE(dpi);
         std::vector<HWND> before = app.mainControls;
         int width = scaleUnits(380, dpi), height = scaleUnits(440, dpi);
+        RECT place{};
+        GetWindowRect(app.mainWindow, &place);
+        if (!minimised) place = {100, 80, 100 + width, 80 + height};
+        if (minimised) ShowWindow(app.mainWindow, SW_MINIMIZE);
         RECT suggested{100, 80, 100 + width, 80 + height};
         SendMessageW(app.mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        if (minimised) ShowWindow(app.mainWindow, SW_RESTORE);
         RECT now{};
         GetWindowRect(app.mainWindow, &now);
-        EXPECT_EQ(now.left, 100);
-        EXPECT_EQ(now.top, 80);
+        EXPECT_EQ(now.left, place.left);
+        EXPECT_EQ(now.top, place.top);
+        EXPECT_EQ(now.right - now.left, width);
+        EXPECT_EQ(now.bottom - now.top, height);
         for (HWND old : before) EXPECT_FALSE(IsWindow(old));
 
         GdiObject<HRGN> outline(CreateRectRgn(0, 0, 0, 0));

@@ -1,9 +1,10 @@
-// The capture in this process, over a window of known pixels: the shot
-// must hold exactly what lay under the selection.
+// The capture in this process on a desktop of two monitors, a 1280 x 1024
+// one left of a 1920 x 1080 primary (tests/support/two_monitors.sh), over a
+// window of known pixels: the overlay and every shot must show exactly what
+// lay beneath, on either monitor and across both.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -18,6 +19,17 @@ namespace {
 
 using namespace capturetest;
 using testsupport::pumpMessages;
+
+// The desktop in screen pixels; in its own pixels (the overlay's client
+// area) the left monitor is (0, 0, 1280, 1024), the primary (1280, 0, 3200,
+// 1080). Below the left one's foot nothing is shown, so nothing there is
+// looked at.
+constexpr RECT kDesktop{-1280, 0, 1920, 1080};
+constexpr int kWidth = 3200, kHeight = 1080;
+
+bool onMonitor(int x, int y) {
+    return x >= 1280 || y < 1024;
+}
 
 BOOL CALLBACK collectOverlay(HWND window, LPARAM found) {
     wchar_t name[64] = {};
@@ -35,14 +47,15 @@ std::vector<HWND> overlayWindows() {
     return found;
 }
 
-// Pixels of the image that differ from the pattern at (left, top) onward.
+// Pixels of the image that differ from the pattern at (left, top) onward,
+// where a monitor shows them.
 int patternMismatches(Gdiplus::Bitmap& image, int left, int top) {
     std::vector<std::uint32_t> pixels = bitmapPixels(image);
     int width = static_cast<int>(image.GetWidth());
     int mismatches = 0;
     for (size_t i = 0; i < pixels.size(); ++i) {
-        int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
-        mismatches += pixels[i] != patternColour(left + x, top + y);
+        int x = left + static_cast<int>(i % width), y = top + static_cast<int>(i / width);
+        mismatches += onMonitor(x, y) && pixels[i] != patternColour(x, y);
     }
     return mismatches;
 }
@@ -53,9 +66,10 @@ void sendMouse(UINT message, POINT point) {
     SendMessageW(app.overlayWindow, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
 }
 
-// The pointer moved or a button changed through the system's input queue.
-void sendInput(DWORD flags, POINT client = {}) {
-    if (flags == MOUSEEVENTF_MOVE) SetCursorPos(app.virtualScreen.left + client.x, app.virtualScreen.top + client.y);
+// The pointer moved to a point of the virtual screen, or a button changed,
+// through the system's input queue.
+void sendInput(DWORD flags, POINT at = {}) {
+    if (flags == MOUSEEVENTF_MOVE) SetCursorPos(kDesktop.left + at.x, kDesktop.top + at.y);
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;  // a move of zero: to the position set above
@@ -76,6 +90,11 @@ protected:
     }
 
     void SetUp() override {
+        RECT desktop{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+        desktop.right = desktop.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        desktop.bottom = desktop.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+        ASSERT_TRUE(EqualRect(&desktop, &kDesktop) && GetSystemMetrics(SM_CMONITORS) == 2)
+            << "not the two-monitor desktop of two_monitors.sh";
         ASSERT_TRUE(testsupport::startTestShell());
         // Without a notification area Wine shows the icon in a window of its
         // own at the top-left corner, above everything: out of the pattern's way.
@@ -95,59 +114,153 @@ protected:
     static inline PatternWindow* pattern = nullptr;
 };
 
-TEST_F(Capture, FullScreenShotHoldsTheScreenWithoutTheMainWindow) {
-    // The main window lies above the pattern: the shot must not show it.
-    SetWindowPos(app.mainWindow, HWND_TOPMOST, 100, 100, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+TEST_F(Capture, FullScreenShotIsTheWholeDesktopWithEachMonitorInPlaceAndNoMainWindow) {
+    // The main window lies above the pattern on the left monitor: the shot must not show it.
+    SetWindowPos(app.mainWindow, HWND_TOPMOST, -1000, 100, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     pumpMessages();
     startCapture(false);
 
-    EXPECT_EQ(app.virtualScreen.width, GetSystemMetrics(SM_CXVIRTUALSCREEN));
-    EXPECT_EQ(app.virtualScreen.height, GetSystemMetrics(SM_CYVIRTUALSCREEN));
     ASSERT_NE(editorState.baseImage, nullptr);
     Gdiplus::Bitmap& shot = *editorState.baseImage;
-    EXPECT_EQ(static_cast<int>(shot.GetWidth()), app.virtualScreen.width);
-    EXPECT_EQ(static_cast<int>(shot.GetHeight()), app.virtualScreen.height);
+    EXPECT_EQ(static_cast<int>(shot.GetWidth()), kWidth);
+    EXPECT_EQ(static_cast<int>(shot.GetHeight()), kHeight);
     EXPECT_EQ(patternMismatches(shot, 0, 0), 0);
     EXPECT_EQ(app.screenImage, nullptr);
     EXPECT_FALSE(IsWindowVisible(app.mainWindow));
     EXPECT_TRUE(overlayWindows().empty());
 }
 
-TEST_F(Capture, RegionOverlayCoversTheScreenAndADragCutsOutExactlyTheDraggedPixels) {
-    startCapture(true);
-    ASSERT_NE(app.overlayWindow, nullptr);
-    pumpMessages();
-    RECT frame{};
-    GetWindowRect(app.overlayWindow, &frame);
-    EXPECT_EQ(frame.left, app.virtualScreen.left);
-    EXPECT_EQ(frame.top, app.virtualScreen.top);
-    EXPECT_EQ(frame.right - frame.left, app.virtualScreen.width);
-    EXPECT_EQ(frame.bottom - frame.top, app.virtualScreen.height);
-    LONG_PTR style = GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE);
-    EXPECT_TRUE(style & WS_EX_TOPMOST);
-    EXPECT_TRUE(style & WS_EX_TOOLWINDOW);  // out of the taskbar and Alt+Tab
-    wchar_t title[32] = {};
-    GetWindowTextW(app.overlayWindow, title, 32);
-    EXPECT_STREQ(title, L"Выделить область");
-    EXPECT_EQ(GetFocus(), app.overlayWindow);
-    EXPECT_FALSE(IsWindowVisible(app.mainWindow));
+int channel(std::uint32_t colour, int shift) {
+    return static_cast<int>((colour >> shift) & 0xFF);
+}
 
-    // Through the input queue: the pointer really moves and the messages
-    // come from the mouse capture.
-    sendInput(MOUSEEVENTF_MOVE, {100, 80});
-    sendInput(MOUSEEVENTF_LEFTDOWN);
-    sendInput(MOUSEEVENTF_MOVE, {260, 205});
-    sendInput(MOUSEEVENTF_MOVE, {420, 330});
-    sendInput(MOUSEEVENTF_LEFTUP);
-    EXPECT_EQ(app.overlayWindow, nullptr);
-    EXPECT_TRUE(overlayWindows().empty());
-    EXPECT_EQ(app.screenImage, nullptr);
-    ASSERT_NE(editorState.baseImage, nullptr);
-    Gdiplus::Bitmap& shot = *editorState.baseImage;
-    EXPECT_EQ(static_cast<int>(shot.GetWidth()), 320);
-    EXPECT_EQ(static_cast<int>(shot.GetHeight()), 250);
-    EXPECT_EQ(shot.GetPixelFormat(), PixelFormat32bppARGB);
-    EXPECT_EQ(patternMismatches(shot, 100, 80), 0);
+// Every channel of the dimmed copy is at most 255 x 135 / 255: anything
+// brighter is the frame or text.
+bool bright(std::uint32_t colour) {
+    return channel(colour, 16) > 0xA0 && channel(colour, 8) > 0xA0 && channel(colour, 0) > 0xA0;
+}
+
+// The pattern under black at alpha 120, to within rounding.
+bool dimmedPattern(std::uint32_t shown, int x, int y) {
+    std::uint32_t original = patternColour(x, y);
+    for (int shift : {16, 8, 0}) {
+        if (std::abs(channel(shown, shift) - channel(original, shift) * (255 - 120) / 255) > 1) return false;
+    }
+    return true;
+}
+
+// The desktop as the monitors show it once the overlay has painted.
+struct Shown {
+    Shown() {
+        UpdateWindow(app.overlayWindow);
+        pumpMessages();
+        Sleep(150);
+        pumpMessages();
+        pixels = screenPixels(0, 0, kWidth, kHeight);
+    }
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * kWidth + x]; }
+    std::vector<std::uint32_t> pixels;
+};
+
+// How the overlay shows the pattern on the monitors: undimmed inside
+// `clear`, dimmed everywhere but there, in `text` and in `skipped`; and how
+// many light pixels of text lie in `text`.
+struct OverlayLook {
+    int notClear = 0;
+    int notDimmed = 0;
+    int text = 0;
+};
+
+OverlayLook lookAt(const Shown& shown, const RECT& clear, const RECT& text, const RECT& skipped) {
+    OverlayLook look;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            if (!onMonitor(x, y)) continue;
+            std::uint32_t colour = shown.at(x, y);
+            if (PtInRect(&clear, {x, y}))
+                look.notClear += colour != (patternColour(x, y) & 0x00FFFFFF);
+            else if (PtInRect(&text, {x, y}))
+                look.text += bright(colour);
+            else if (!PtInRect(&skipped, {x, y}))
+                look.notDimmed += !dimmedPattern(colour, x, y);
+        }
+    return look;
+}
+
+// Drags with real input, in the virtual screen's pixels. The pointer cannot
+// leave the desktop: a move beyond its edge stops there.
+struct Drag {
+    const char* where;
+    POINT start, end;
+    RECT shot;   // the selection: what the editor must get
+    POINT hint;  // where the hint stands with the pointer at the start
+};
+
+const Drag kDrags[] = {
+    {"on the left monitor", {280, 300}, {600, 520}, {280, 300, 600, 520}, {280, 328}},
+    {"across both, up and to the left", {1700, 760}, {1100, 400}, {1100, 400, 1700, 760}, {1700, 788}},
+    {"near the primary's right edge", {3000, 900}, {2400, 500}, {2400, 500, 3000, 900}, {2650, 928}},
+    {"from the left monitor's foot past the desktop's left edge", {200, 1010}, {-200, 900}, {0, 900, 200, 1010},
+     {200, 974}},
+};
+
+// The overlay covers the desktop and opens with the dimmed copy on both
+// monitors and the hint below the pointer on the pointer's monitor; the
+// drag shows the selection clear, framed in light grey and labelled above;
+// the editor gets exactly the pixels that lay under it.
+TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneath) {
+    for (const Drag& drag : kDrags) {
+        SCOPED_TRACE(drag.where);
+        sendInput(MOUSEEVENTF_MOVE, drag.start);
+        startCapture(true);
+        ASSERT_NE(app.overlayWindow, nullptr);
+        RECT frame{};
+        GetWindowRect(app.overlayWindow, &frame);
+        EXPECT_TRUE(EqualRect(&frame, &kDesktop));
+        EXPECT_TRUE(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);  // out of Alt+Tab
+        wchar_t title[32] = {};
+        GetWindowTextW(app.overlayWindow, title, 32);
+        EXPECT_STREQ(title, L"Выделить область");
+        EXPECT_EQ(GetFocus(), app.overlayWindow);
+        EXPECT_FALSE(IsWindowVisible(app.mainWindow));
+
+        const RECT hint{drag.hint.x, drag.hint.y, drag.hint.x + 550, drag.hint.y + 40};
+        OverlayLook opened = lookAt(Shown(), {}, hint, {});
+        EXPECT_EQ(opened.notDimmed, 0);
+        EXPECT_GT(opened.text, 200);
+
+        sendInput(MOUSEEVENTF_LEFTDOWN);
+        sendInput(MOUSEEVENTF_MOVE, drag.end);
+        const RECT& area = drag.shot;
+        Shown dragging;
+        const RECT clear{area.left + 2, area.top + 2, area.right - 2, area.bottom - 2};
+        const RECT framed{area.left - 2, area.top - 2, area.right + 2, area.bottom + 2};
+        const RECT label{area.left + 8, area.top - 30, area.left + 258, area.top - 2};
+        OverlayLook selected = lookAt(dragging, clear, label, framed);
+        EXPECT_EQ(selected.notClear, 0);
+        EXPECT_EQ(selected.notDimmed, 0);
+        EXPECT_GT(selected.text, 30);
+        // The frame: two pixels wide on the right and the bottom edge.
+        int grey = 0;
+        for (int step = -2; step <= 2; ++step) {
+            grey += dragging.at(area.right + step, (area.top + area.bottom) / 2) == 0xE5E5E5u;
+            grey += dragging.at((area.left + area.right) / 2, area.bottom + step) == 0xE5E5E5u;
+        }
+        EXPECT_EQ(grey, 4);
+
+        sendInput(MOUSEEVENTF_LEFTUP);
+        EXPECT_EQ(app.overlayWindow, nullptr);
+        EXPECT_TRUE(overlayWindows().empty());
+        EXPECT_EQ(app.screenImage, nullptr);
+        ASSERT_NE(editorState.baseImage, nullptr);
+        Gdiplus::Bitmap& shot = *editorState.baseImage;
+        EXPECT_EQ(static_cast<int>(shot.GetWidth()), area.right - area.left);
+        EXPECT_EQ(static_cast<int>(shot.GetHeight()), area.bottom - area.top);
+        EXPECT_EQ(shot.GetPixelFormat(), PixelFormat32bppARGB);
+        EXPECT_EQ(patternMismatches(shot, area.left, area.top), 0);
+        DestroyWindow(editorState.editorWindow);
+    }
 }
 
 // Calls startCapture once more from inside the capture, when the main
@@ -201,68 +314,6 @@ TEST_F(Capture, EscapeRightClickCloseAndDragsUnderTwoPixelsCancel) {
             return GetForegroundWindow() == app.mainWindow;
         }, std::chrono::seconds(3)));
     }
-}
-
-int channel(std::uint32_t colour, int shift) {
-    return static_cast<int>((colour >> shift) & 0xFF);
-}
-
-// Every channel of the dimmed copy is at most 255 × 135 / 255: anything
-// brighter is the frame or text.
-bool bright(std::uint32_t colour) {
-    return channel(colour, 16) > 0xA0 && channel(colour, 8) > 0xA0 && channel(colour, 0) > 0xA0;
-}
-
-// The pattern under black at alpha 120, to within rounding.
-bool dimmedPattern(std::uint32_t shown, int x, int y) {
-    for (int shift : {16, 8, 0}) {
-        int expected = channel(patternColour(x, y), shift) * (255 - 120) / 255;
-        if (std::abs(channel(shown, shift) - expected) > 1) return false;
-    }
-    return true;
-}
-
-TEST_F(Capture, MidDragShowsTheSelectionClearFramedInLightGreyAndLabelledOnTheDimmedCopy) {
-    SetCursorPos(GetSystemMetrics(SM_XVIRTUALSCREEN) + 900, GetSystemMetrics(SM_YVIRTUALSCREEN) + 700);
-    startCapture(true);
-    ASSERT_NE(app.overlayWindow, nullptr);
-    pumpMessages();
-    const int left = 200, top = 150, right = 840, bottom = 630;
-    sendMouse(WM_LBUTTONDOWN, {right, bottom});
-    sendMouse(WM_MOUSEMOVE, {left, top});
-    UpdateWindow(app.overlayWindow);
-    pumpMessages();
-    Sleep(150);
-    pumpMessages();
-
-    // Inside the selection the pattern itself, the frame (two pixels either
-    // side of its edge) not looked at, "640 × 480" light above it, and the
-    // dimmed pattern everywhere else.
-    const RECT clear{left + 2, top + 2, right - 2, bottom - 2}, framed{left - 2, top - 2, right + 2, bottom + 2};
-    const RECT label{left + 8, top - 30, left + 258, top - 2};
-    int width = app.virtualScreen.width, height = app.virtualScreen.height;
-    std::vector<std::uint32_t> pixels = screenPixels(0, 0, width, height);
-    int notOriginal = 0, lightInLabel = 0, notDimmed = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t colour = pixels[static_cast<size_t>(y) * width + x];
-            POINT at{x, y};
-            if (PtInRect(&clear, at))
-                notOriginal += colour != (patternColour(x, y) & 0x00FFFFFF);
-            else if (PtInRect(&label, at))
-                lightInLabel += bright(colour);
-            else if (!PtInRect(&framed, at))
-                notDimmed += !dimmedPattern(colour, x, y);
-        }
-    EXPECT_EQ(notOriginal, 0);
-    EXPECT_EQ(notDimmed, 0);
-    EXPECT_GT(lightInLabel, 30);
-
-    // The frame: two pixels wide on each edge.
-    std::vector<std::uint32_t> across = screenPixels(left - 2, top + 200, 5, 1);
-    std::vector<std::uint32_t> down = screenPixels(left + 300, bottom - 2, 1, 5);
-    across.insert(across.end(), down.begin(), down.end());
-    EXPECT_EQ(std::count(across.begin(), across.end(), 0xE5E5E5u), 4);
 }
 
 }  // namespace

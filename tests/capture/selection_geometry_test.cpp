@@ -39,37 +39,39 @@ TEST(SelectionGeometry, AcceptedAreaInEveryDirectionFromTwoPixelsUp) {
     for (const Row& row : rows) EXPECT_EQ(acceptedArea(row.start, row.end), row.area) << row.end.x;
 }
 
-TEST(SelectionGeometry, HintFollowsThePointerInsideTheScreen) {
+TEST(SelectionGeometry, HintFollowsThePointerInsideItsMonitor) {
     struct Row {
         PixelPoint cursor;
-        PixelRect screen;
+        PixelRect monitor;
+        PixelPoint screenOrigin;
         PixelPoint hint;
     };
     const Row rows[] = {
-        {{300, 400}, {0, 0, 1920, 1080}, {300, 428}},
-        {{1919, 1079}, {0, 0, 1920, 1080}, {1920 - 550, 1080 - 50}},
-        {{-1000, 100}, {-1280, -200, 3200, 1280}, {280, 328}},  // monitors left of and above the primary
-        {{399, 29}, {0, 0, 400, 30}, {0, 0}},                   // a screen smaller than the box
+        {{1919, 1079}, {0, 0, 1920, 1080}, {0, 0}, {1920 - 550, 1080 - 50}},
+        {{-1000, 100}, {-1280, -200, 1280, 1024}, {-1280, -200}, {280, 328}},  // left of and above the primary
+        {{-1000, 1010}, {-1280, 0, 1280, 1024}, {-1280, 0}, {280, 1024 - 50}},  // not below the shorter monitor
+        {{-300, 10}, {-1280, 0, 1280, 1024}, {-1280, 0}, {1280 - 550, 38}},    // not across onto the next one
+        {{399, 29}, {0, 0, 400, 30}, {0, 0}, {0, 0}},                          // a monitor smaller than the box
     };
-    for (const Row& row : rows) EXPECT_EQ(hintOrigin(row.cursor, row.screen), row.hint) << row.cursor.x;
+    for (const Row& row : rows)
+        EXPECT_EQ(hintOrigin(row.cursor, row.monitor, row.screenOrigin), row.hint) << row.cursor.x;
 }
 
 TEST(SelectionGeometry, SceneShowsTheHintBeforeTheDragAndAFrameOnlyForAnArea) {
-    PixelRect screen{-1920, 0, 3840, 1080};
-    OverlayScene before = overlayScene(false, {}, {}, {-1900, 10}, screen);
+    OverlayScene before = overlayScene(false, {}, {}, {20, 38});
     EXPECT_TRUE(before.showHint);
     EXPECT_EQ(before.hint, (PixelPoint{20, 38}));
     EXPECT_FALSE(before.showSelection);
 
-    OverlayScene during = overlayScene(true, {700, 500}, {60, 20}, {-1900, 10}, screen);
+    OverlayScene during = overlayScene(true, {700, 500}, {60, 20}, {20, 38});
     EXPECT_FALSE(during.showHint);
     EXPECT_EQ(during.selection, (PixelRect{60, 20, 640, 480}));
     EXPECT_EQ(during.label, L"640 \u00D7 480");
     EXPECT_EQ(during.labelOrigin, (PixelPoint{68, 0}));
 
     for (PixelPoint end : {PixelPoint{100, 400}, PixelPoint{500, 300}})  // along a line: nothing but the copy
-        EXPECT_FALSE(overlayScene(true, {100, 300}, end, {0, 0}, screen).showSelection);
-    EXPECT_TRUE(overlayScene(true, {100, 300}, {101, 301}, {0, 0}, screen).showSelection);
+        EXPECT_FALSE(overlayScene(true, {100, 300}, end, {}).showSelection);
+    EXPECT_TRUE(overlayScene(true, {100, 300}, {101, 301}, {}).showSelection);
 }
 
 }  // namespace

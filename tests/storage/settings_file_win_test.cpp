@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "app/app_state.h"
@@ -84,8 +85,9 @@ TEST_F(SettingsFile, UnknownMembersSurviveByteForByteAndACyrillicTokenIsProtecte
 }
 
 // Copying or writing a document recurses once per level; the test program
-// has the 1 MiB main-thread stack of Windows programs.
-TEST_F(SettingsFile, UnreadableDeeplyNestedFileIsKeptAsideOnceBeforeTheFirstSaveOverIt) {
+// has the 1 MiB main-thread stack of Windows programs. Kept once per content:
+// a read-only file stays damaged at every start, and each start tries again.
+TEST_F(SettingsFile, UnreadableFileIsKeptAsideOncePerContentBeforeASaveOverIt) {
     const std::string deep = "{\"captures\": " + std::string(200000, '[') + std::string(200000, ']') + "}";
     write(path_, deep);
     write(aside(".bad"), "older");  // kept at an earlier start
@@ -96,27 +98,56 @@ TEST_F(SettingsFile, UnreadableDeeplyNestedFileIsKeptAsideOnceBeforeTheFirstSave
     EXPECT_TRUE(readFile(aside(".bad2")) == deep);
     recordCapture();
     EXPECT_FALSE(fs::exists(aside(".bad3")));
+
+    write(path_, deep);
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY);
+    for (int start = 0; start < 2; ++start) {
+        load();
+        recordCapture();
+    }
+    EXPECT_TRUE(readFile(path_) == deep);
+    EXPECT_FALSE(fs::exists(aside(".bad3")));
 }
 
-// Held by another program at start it cannot be read, so it is kept aside
-// before the first save over it; a read-only one is never replaced, and a
-// replacement that fails after the copy aside leaves it in place.
-TEST_F(SettingsFile, FileHeldAtStartOrReadOnlyIsNeitherReplacedNorLost) {
-    const std::string original = R"({"captures": {"2026-01-01": 5}, "server": "https://a.example"})";
-    write(path_, original);
-    {
-        UniqueHandle held(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held);
-        load();
-        expectSaveRefused();
+// Held by another program at start, the file cannot be read then; it is
+// read at the first save it allows, and this run's captures (the one made
+// while it was still held too) and link go over what it holds.
+TEST_F(SettingsFile, FileHeldAtStartKeepsItsContentsUnderThisRunsChanges) {
+    const json original = {{"captures", {{dayKey(-6), 5}, {dayKey(0), 2}}},
+                           {"future", 1},
+                           {"server", "https://a.example"},
+                           {"token", {1, 2, 3}}};
+    const std::string linkedToken = "ключ";
+    for (bool link : {false, true}) {
+        SCOPED_TRACE(link ? "linked" : "captured");
+        app.statusLine = L"начало";
+        app.siteAddress = kDefaultSiteAddressW;  // as a new start has it
+        write(path_, original.dump());
+        {
+            UniqueHandle held(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held);
+            load();
+            recordCapture();
+            EXPECT_EQ(app.statusLine, L"Не удалось сохранить настройки на диск");
+        }
+        if (link) {
+            app.siteAddress = L"https://b.example";
+            EXPECT_TRUE(setToken(linkedToken));
+        } else {
+            recordCapture();
+        }
+        json saved = json::parse(readFile(path_));
+        json expected = original;
+        expected["captures"][dayKey(0)] = link ? 3 : 4;
+        if (link) {
+            expected["server"] = "https://b.example";
+            expected["token"] = saved["token"];  // a new blob: the token loaded from it tells
+        }
+        EXPECT_EQ(saved, expected);
+        EXPECT_EQ(app.siteAddress, toWide(expected["server"].get<std::string>()));
+        EXPECT_EQ(app.token, link ? linkedToken : "");
+        EXPECT_FALSE(fs::exists(aside(".bad")));
     }
-    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY);
-    expectSaveRefused();
-    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(readFile(path_), original);
-    EXPECT_TRUE(saveSettings());
-    EXPECT_EQ(readFile(aside(".bad")), original);
-    EXPECT_FALSE(fs::exists(aside(".bad2")));
 }
 
 // The saver repeats its generation number 20000 times in each document.
