@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
 
 namespace site {
 namespace {
@@ -12,33 +11,6 @@ bool allDigits(const std::string& text) {
 }
 
 }  // namespace
-
-std::string CommandLine::option(const std::string& name, const std::string& fallback) const {
-    const auto found = options.find(name);
-    return found == options.end() ? fallback : found->second;
-}
-
-CommandLine parseCommandLine(const std::vector<std::string>& arguments, const std::set<std::string>& optionNames,
-                             const std::set<std::string>& flagNames) {
-    CommandLine line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (!argument.starts_with("--")) {
-            line.words.push_back(argument);
-            continue;
-        }
-        const std::string name = argument.substr(2);
-        if (flagNames.count(name)) {
-            line.flags.insert(name);
-        } else if (optionNames.count(name)) {
-            if (i + 1 >= arguments.size()) throw std::runtime_error("--" + name + " needs a value");
-            line.options[name] = arguments[++i];
-        } else {
-            throw std::runtime_error("unknown option " + argument);
-        }
-    }
-    return line;
-}
 
 std::optional<ListenAddress> parseListenAddress(const std::string& text) {
     const std::size_t colon = text.rfind(':');

@@ -1,13 +1,33 @@
 #pragma once
-// The subcommands of clipvane-site.
+// The subcommands of clipvane-site. Each adds itself to the program's
+// command line with its options and its own --help, and runs from there;
+// it fails by throwing a plain-English error.
 
 #include <iosfwd>
-#include <string>
-#include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace site {
 
-// Runs `arguments` (without the program name); gives the exit code.
-int runCommand(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err);
+// Where the commands read and write, and the exit code of one that ends
+// without an error yet not with 0 (a server that could not start).
+struct Console {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    int exitCode = 0;
+};
+
+// How the commands' lists write a time.
+inline constexpr char kListTime[] = "%Y-%m-%d %H:%M UTC";
+
+void addServeCommand(CLI::App& program, Console& console);
+// user add | list | set | password | remove, and code
+void addUserCommands(CLI::App& program, Console& console);
+// news add | list | remove
+void addNewsCommands(CLI::App& program, Console& console);
+void addBackupCommand(CLI::App& program, Console& console);
 
 }  // namespace site

@@ -175,6 +175,7 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
         const char* output;  // a pattern
     } cases[] = {
         {{"user", "list"}, "", 0, "alice +FREE +1 +1 +1  20[0-9-]+ [0-9:]+ UTC\nbob +PRO +1 +1 +1 "},
+        {{"user", "add", "--help"}, "", 0, "--password-file FILE"},
         {{"user", "add", "alice", "--password-file", "-"}, "x\n", 1, "the user alice already exists"},
         {{"user", "add", "carol"}, "", 0, "password: [A-Za-z0-9]{16}\n"},
         {{"code", "nobody"}, "", 1, "no user nobody"},

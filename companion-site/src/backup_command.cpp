@@ -1,0 +1,34 @@
+// backup: a copy of the SQLite store made with SQLite's own backup, safe
+// while the server runs.
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+
+#include "commands.h"
+#include "sqlite_store.h"
+#include "store_options.h"
+
+namespace site {
+
+void addBackupCommand(CLI::App& program, Console& console) {
+    struct BackupArguments {
+        StoreOptions store;
+        std::string file;
+    };
+    const auto given = std::make_shared<BackupArguments>();
+    const auto backUp = [given, &console] {
+        if (!given->store.database.empty())
+            throw std::runtime_error("a PostgreSQL store is backed up with pg_dump (see the operator guide)");
+        SqliteStore store(storeLocation(given->store).sqlitePath);
+        store.backupTo(given->file);
+        console.out << "backed up to " << given->file << '\n';
+    };
+    addStoreCommand(program, "backup", "Copies the SQLite store to a file", given->store, backUp)
+        .add_option("FILE", given->file, "the copy")
+        ->required();
+}
+
+}  // namespace site
