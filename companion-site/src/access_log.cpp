@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "html.h"
+#include "base/utc_time.h"
 #include "site.h"
 
 namespace site {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/utc_time.h"
 #include "html.h"
 #include "messages.h"
 

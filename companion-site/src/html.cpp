@@ -1,7 +1,5 @@
 #include "html.h"
 
-#include <ctime>
-
 namespace site {
 namespace {
 
@@ -57,14 +55,6 @@ std::string escapeHtml(std::string_view text) {
         }
     }
     return escaped;
-}
-
-std::string formatUtcTime(std::int64_t unixSeconds, const char* format) {
-    const std::time_t time = static_cast<std::time_t>(unixSeconds);
-    std::tm parts{};
-    char text[40] = "";
-    if (gmtime_r(&time, &parts)) std::strftime(text, sizeof text, format, &parts);
-    return text;
 }
 
 std::string htmlPage(std::string_view title, std::string_view content) {

@@ -2,7 +2,6 @@
 // The site's HTML: escaping, the shared page frame in the program's dark
 // look, and the small pages for errors.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,9 +10,6 @@
 namespace site {
 
 std::string escapeHtml(std::string_view text);
-
-// "31.12.2025 23:59 UTC" by default; `format` as strftime takes it.
-std::string formatUtcTime(std::int64_t unixSeconds, const char* format = "%d.%m.%Y %H:%M UTC");
 
 std::string htmlPage(std::string_view title, std::string_view content);
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "command_line.h"
+#include "base/addresses.h"
 #include "open_store.h"
 
 namespace site {

@@ -9,9 +9,9 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "base/clock.h"
+#include "base/utc_time.h"
 #include "commands.h"
-#include "html.h"
-#include "site.h"
 #include "store_options.h"
 
 namespace site {

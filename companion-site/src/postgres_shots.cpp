@@ -7,7 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "file_descriptor.h"
+#include "base/file_descriptor.h"
 #include "secrets.h"
 
 namespace site {

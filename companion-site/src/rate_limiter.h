@@ -6,7 +6,7 @@
 #include <string>
 
 #include "attempt_limiter.h"
-#include "oldest_first_map.h"
+#include "base/oldest_first_map.h"
 
 namespace site {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "command_line.h"
+#include "base/addresses.h"
 #include "commands.h"
 #include "http_server.h"
 #include "store_options.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "file_descriptor.h"
+#include "base/file_descriptor.h"
 #include "secrets.h"
 
 namespace site {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "attempt_limiter.h"
-#include "oldest_first_map.h"
+#include "base/oldest_first_map.h"
 
 namespace site {
 

@@ -1,6 +1,5 @@
 #include "site.h"
 
-#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <vector>
@@ -53,10 +52,6 @@ SiteResponse failureAnswer(const SiteRequest& request) {
 }
 
 }  // namespace
-
-std::int64_t systemClock() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
 
 const Site::Route Site::kRoutes[] = {
     {"api_link_redeem", "/api/link/redeem", "POST", Body::Small, &Site::redeemLinkCode},

@@ -3,23 +3,19 @@
 // API, shot links and the account pages. The HTTP server only carries bytes.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 
 #include "account_view.h"
 #include "accounts.h"
+#include "base/clock.h"
 #include "http_types.h"
 #include "metrics.h"
 #include "shot_storage.h"
 #include "store.h"
 
 namespace site {
-
-// Seconds since 1970 UTC; tests move it by hand.
-using Clock = std::function<std::int64_t()>;
-std::int64_t systemClock();
 
 inline constexpr std::size_t kMaxSmallBody = 16 * 1024;
 inline constexpr std::int64_t kSessionLifetimeSeconds = 7 * 86400;

@@ -10,12 +10,12 @@
 #include <stdexcept>
 
 #include "accounts.h"
+#include "base/clock.h"
+#include "base/utc_time.h"
 #include "commands.h"
-#include "html.h"
 #include "link_code.h"
 #include "new_password.h"
 #include "quota.h"
-#include "site.h"
 #include "store_options.h"
 
 namespace site {

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "access_log.h"
-#include "command_line.h"
+#include "base/addresses.h"
 #include "connection_limits.h"
 #include "forms.h"
 #include "http_rules.h"

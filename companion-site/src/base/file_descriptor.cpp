@@ -1,4 +1,4 @@
-#include "file_descriptor.h"
+#include "base/file_descriptor.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "base/addresses.h"
 
 #include <algorithm>
 #include <cctype>
