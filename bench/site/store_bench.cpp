@@ -22,7 +22,7 @@
 #include "pg_handles.h"
 #include "postgres_store.h"
 #include "quota.h"
-#include "secrets.h"
+#include "security/secrets.h"
 #include "sqlite_store.h"
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"

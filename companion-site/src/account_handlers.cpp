@@ -2,14 +2,14 @@
 // carries a token bound to the session (or, before sign-in, to a cookie), and
 // every cookie is HttpOnly, Secure and SameSite=Strict.
 
-#include "accounts.h"
 #include "account_view.h"
+#include "accounts.h"
 #include "forms.h"
 #include "html.h"
-#include "link_code.h"
 #include "messages.h"
 #include "quota.h"
-#include "secrets.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 #include "site.h"
 
 namespace site {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "link_code.h"
-#include "secrets.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 
 namespace site {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "link_code.h"
 #include "messages.h"
 #include "png_check.h"
 #include "quota.h"
-#include "secrets.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 #include "shot_upload.h"
 #include "site.h"
 

@@ -5,7 +5,7 @@
 
 #include "postgres_shots.h"
 #include "schema_version.h"
-#include "sign_in_throttle.h"
+#include "security/sign_in_throttle.h"
 
 namespace site {
 namespace {

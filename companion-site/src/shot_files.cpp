@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "base/file_descriptor.h"
-#include "secrets.h"
+#include "security/secrets.h"
 
 namespace site {
 namespace {

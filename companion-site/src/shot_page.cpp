@@ -4,7 +4,7 @@
 
 #include "html.h"
 #include "messages.h"
-#include "secrets.h"
+#include "security/secrets.h"
 #include "site.h"
 
 namespace site {

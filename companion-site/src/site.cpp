@@ -7,7 +7,7 @@
 #include "html.h"
 #include "messages.h"
 #include "quota.h"
-#include "secrets.h"
+#include "security/secrets.h"
 #include "shot_upload.h"
 
 namespace site {

@@ -4,10 +4,10 @@
 #include <stdexcept>
 
 #include "metrics.h"
-#include "rate_limiter.h"
-#include "shot_files.h"
-#include "sign_in_throttle.h"
 #include "schema_version.h"
+#include "security/rate_limiter.h"
+#include "security/sign_in_throttle.h"
+#include "shot_files.h"
 
 namespace site {
 namespace {

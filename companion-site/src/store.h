@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "attempt_limiter.h"
+#include "security/attempt_limiter.h"
 #include "shot_storage.h"
 
 namespace site {

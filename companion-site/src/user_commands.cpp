@@ -13,9 +13,9 @@
 #include "base/clock.h"
 #include "base/utc_time.h"
 #include "commands.h"
-#include "link_code.h"
 #include "new_password.h"
 #include "quota.h"
+#include "security/link_code.h"
 #include "store_options.h"
 
 namespace site {

@@ -10,8 +10,8 @@
 #include "accounts.h"
 #include "messages.h"
 #include "quota.h"
-#include "secrets.h"
-#include "sign_in_throttle.h"
+#include "security/secrets.h"
+#include "security/sign_in_throttle.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
 

@@ -17,9 +17,9 @@
 #include <nlohmann/json.hpp>
 
 #include "accounts.h"
-#include "link_code.h"
 #include "quota.h"
-#include "secrets.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 #include "shot_upload.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "pg_handles.h"
-#include "secrets.h"
+#include "security/secrets.h"
 #include "support/child_process.h"
 
 namespace site_test {

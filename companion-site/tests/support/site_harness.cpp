@@ -5,8 +5,8 @@
 #include <regex>
 
 #include "accounts.h"
-#include "link_code.h"
-#include "secrets.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 #include "support/test_png.h"
 
 namespace site_test {

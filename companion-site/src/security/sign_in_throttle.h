@@ -10,8 +10,8 @@
 #include <mutex>
 #include <string>
 
-#include "attempt_limiter.h"
 #include "base/oldest_first_map.h"
+#include "security/attempt_limiter.h"
 
 namespace site {
 

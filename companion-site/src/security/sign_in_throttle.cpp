@@ -1,4 +1,4 @@
-#include "sign_in_throttle.h"
+#include "security/sign_in_throttle.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "link_code.h"
+#include "security/link_code.h"
 
-#include "secrets.h"
+#include "security/secrets.h"
 
 namespace site {
 

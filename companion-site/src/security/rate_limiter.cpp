@@ -1,4 +1,4 @@
-#include "rate_limiter.h"
+#include "security/rate_limiter.h"
 
 namespace site {
 

@@ -1,4 +1,4 @@
-#include "secrets.h"
+#include "security/secrets.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
