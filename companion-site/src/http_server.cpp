@@ -31,12 +31,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "access_log.h"
 #include "connection_limits.h"
 #include "http_rules.h"
 #include "messages.h"
+#include "observability/access_log.h"
+#include "observability/request_metrics.h"
 #include "quota.h"
-#include "request_metrics.h"
 #include "shot_upload.h"
 #include "site.h"
 
@@ -400,7 +400,7 @@ private:
     void finish(std::uint64_t bytesOut) {
         const double seconds = std::chrono::duration<double>(SteadyClock::now() - requestStart_).count();
         writeLog(accessLogLine(
-            {address_, startedAt_, request_.method, request_.path, version_, status_, bytesOut, seconds}));
+            {address_, startedAt_, request_.method, shownPath(request_.path), version_, status_, bytesOut, seconds}));
         shared_.requests.record(Site::routeOf(request_), status_, seconds, received_, bytesOut);
         status_ = 0;
     }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "metrics.h"
+#include "observability/metrics.h"
 #include "pg_handles.h"
 
 namespace site {

@@ -1,11 +1,11 @@
 #include "site.h"
 
-#include <cstdio>
 #include <iostream>
 #include <vector>
 
 #include "html.h"
 #include "messages.h"
+#include "observability/access_log.h"
 #include "quota.h"
 #include "security/secrets.h"
 #include "shot_upload.h"
@@ -13,7 +13,6 @@
 namespace site {
 namespace {
 
-constexpr std::size_t kLoggedPathLength = 120;
 constexpr std::size_t kLoggedShotIdLength = 6;
 
 bool isApiPath(const std::string& path) {
@@ -46,7 +45,7 @@ SiteResponse failureAnswer(const SiteRequest& request) {
         what = std::string(": ") + error.what();
     } catch (...) {
     }
-    std::cerr << kind << ": " << request.method << ' ' << pathForLog(request.path) << what << '\n';
+    std::cerr << kind << ": " << request.method << ' ' << safeForLog(shownPath(request.path)) << what << '\n';
     if (std::string_view(kind) == "error") return jsonError(500, messages::kInternal);
     return jsonError(503, messages::kUnavailable).with("Retry-After", "10");
 }
@@ -94,22 +93,9 @@ SiteResponse fallbackResponse(int status, const std::string& path) {
     }
 }
 
-std::string pathForLog(const std::string& path) {
-    std::string shown = path;
-    if (shown.starts_with(kShotPrefix) && shown.size() > sizeof kShotPrefix - 1 + kLoggedShotIdLength)
-        shown = shown.substr(0, sizeof kShotPrefix - 1 + kLoggedShotIdLength) + "…";
-    if (shown.size() > kLoggedPathLength) shown = shown.substr(0, kLoggedPathLength) + "…";
-    std::string safe;
-    for (unsigned char c : shown) {
-        if (c < 0x20 || c == 0x7f || c == '\\' || c == '"') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            safe += escaped;
-        } else {
-            safe.push_back(static_cast<char>(c));
-        }
-    }
-    return safe;
+std::string shownPath(const std::string& path) {
+    constexpr std::size_t kKept = sizeof kShotPrefix - 1 + kLoggedShotIdLength;
+    return path.starts_with(kShotPrefix) && path.size() > kKept ? path.substr(0, kKept) + "…" : path;
 }
 
 Site::Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl, int passwordIterations)

@@ -11,7 +11,7 @@
 #include "accounts.h"
 #include "base/clock.h"
 #include "http_types.h"
-#include "metrics.h"
+#include "observability/metrics.h"
 #include "shot_storage.h"
 #include "store.h"
 
@@ -30,9 +30,9 @@ inline constexpr char kShotPrefix[] = "/s/";  // shot links: the prefix, then th
 // malformed or unknown request, headers past their limits.
 SiteResponse fallbackResponse(int status, const std::string& path);
 
-// A request path made safe for the log: control bytes escaped, long paths
-// and the secret part of shot links cut off.
-std::string pathForLog(const std::string& path);
+// A request path as logs may show it: the secret part of shot links cut
+// off.
+std::string shownPath(const std::string& path);
 
 // What the site counts for the operator: how often, never who or what.
 struct SiteCounters {

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "metrics.h"
+#include "observability/metrics.h"
 #include "schema_version.h"
 #include "security/rate_limiter.h"
 #include "security/sign_in_throttle.h"

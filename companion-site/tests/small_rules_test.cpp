@@ -7,12 +7,12 @@
 #include <optional>
 #include <set>
 
-#include "access_log.h"
 #include "base/addresses.h"
 #include "connection_limits.h"
 #include "forms.h"
 #include "http_rules.h"
-#include "metrics.h"
+#include "observability/access_log.h"
+#include "observability/metrics.h"
 #include "png_check.h"
 #include "quota.h"
 #include "security/link_code.h"
@@ -101,10 +101,10 @@ TEST(CommandLine, ListenAddressesAndPublicUrls) {
 }
 
 TEST(RequestLog, PathsAreSafeAndShotLinksCut) {
-    EXPECT_EQ(site::pathForLog("/s/0123456789abcdef0123456789abcdef"), "/s/012345…");
-    EXPECT_EQ(site::pathForLog("/a\nGET /fake 200"), "/a\\x0aGET /fake 200");
-    EXPECT_EQ(site::pathForLog("/\"q\\"), "/\\x22q\\x5c");
-    EXPECT_LT(site::pathForLog("/" + std::string(5000, 'a')).size(), 200u);
+    EXPECT_EQ(site::shownPath("/s/0123456789abcdef0123456789abcdef"), "/s/012345…");
+    EXPECT_EQ(site::safeForLog("/a\nGET /fake 200"), "/a\\x0aGET /fake 200");
+    EXPECT_EQ(site::safeForLog("/\"q\\"), "/\\x22q\\x5c");
+    EXPECT_LT(site::safeForLog("/" + std::string(5000, 'a')).size(), 200u);
     EXPECT_EQ(site::accessLogLine({"192.0.2.10", 1767225600 + 3661, "GET", "/api/me", 11, 200, 1234, .0126}),
               "192.0.2.10 - - [01/Jan/2026:01:01:01 +0000] \"GET /api/me HTTP/1.1\" 200 1234 0.013\n");
 }

@@ -2,11 +2,12 @@
 // One line per request in the common log format with the time taken
 // appended, as nginx writes `$request_time`:
 //   192.0.2.10 - - [06/Jan/2026:08:49:37 +0000] "GET /api/me HTTP/1.1" 200 57 0.004
-// The method and path are cut and escaped as `pathForLog` does; the bytes
-// are those of the answer's body.
+// Every field is made safe as `safeForLog` does; the bytes are those of the
+// answer's body.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace site {
 
@@ -22,5 +23,9 @@ struct AccessRecord {
 };
 
 std::string accessLogLine(const AccessRecord& record);
+
+// Text as the log may show it: past 120 bytes cut off, control bytes,
+// quotes and backslashes written as \xNN, so no line can pass for another.
+std::string safeForLog(std::string_view text);
 
 }  // namespace site

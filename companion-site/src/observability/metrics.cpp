@@ -1,4 +1,4 @@
-#include "metrics.h"
+#include "observability/metrics.h"
 
 #include <algorithm>
 #include <charconv>

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "metrics.h"
+#include "observability/metrics.h"
 
 namespace site {
 

@@ -1,4 +1,4 @@
-#include "request_metrics.h"
+#include "observability/request_metrics.h"
 
 #include <string>
 
