@@ -4,8 +4,8 @@
 
 #include "account_view.h"
 #include "accounts.h"
-#include "forms.h"
 #include "html.h"
+#include "http/forms.h"
 #include "messages.h"
 #include "quota.h"
 #include "security/link_code.h"

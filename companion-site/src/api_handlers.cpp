@@ -104,7 +104,8 @@ SiteResponse Site::uploadShot(const SiteRequest& request) {
     SiteResponse refusal;
     const auto user = uploader(request, refusal);
     if (!user) return refusal;
-    auto upload = request.upload;
+    // Every body this site admits streams into a ShotUpload.
+    auto upload = std::dynamic_pointer_cast<ShotUpload>(request.bodySink);
     if (!upload) {
         upload = std::make_shared<ShotUpload>(files_.receive());
         upload->append(request.body);

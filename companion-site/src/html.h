@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "http_types.h"
+#include "http/response.h"
 
 namespace site {
 

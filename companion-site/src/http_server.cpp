@@ -31,13 +31,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "connection_limits.h"
-#include "http_rules.h"
-#include "messages.h"
+#include "http/application.h"
+#include "http/connection_limits.h"
+#include "http/rules.h"
 #include "observability/access_log.h"
 #include "observability/request_metrics.h"
-#include "quota.h"
-#include "shot_upload.h"
 #include "site.h"
 
 namespace site {
@@ -111,7 +109,7 @@ class ClientConnection;
 
 // What all connections share.
 struct Shared {
-    Site& site;
+    Application& app;
     asio::ssl::context& tls;
     const Histogram& storeOperations;
     ConnectionLimits limits;
@@ -120,7 +118,7 @@ struct Shared {
     std::atomic<bool> trimDue{false};
     std::mutex mutex;
     std::unordered_map<ClientConnection*, std::weak_ptr<ClientConnection>> open;
-    RequestMetrics requests{Site::routeNames(), Site::kUploadRoute};
+    RequestMetrics requests{app.routeNames().names, app.routeNames().upload};
 };
 
 // One client connection. Every step runs on its strand; the site's work
@@ -134,7 +132,7 @@ public:
           client_(std::move(client)) {}
 
     ~ClientConnection() {
-        if (status_ != 0) finish(shot_ ? moved_ : 0);  // an answer cut short
+        if (status_ != 0) finish(source_ ? moved_ : 0);  // an answer cut short
         shared_.limits.release(client_);
         shared_.trimDue = true;
         std::lock_guard lock(shared_.mutex);
@@ -183,7 +181,7 @@ private:
     std::unique_ptr<char[]> piece_;
     std::optional<http::response<http::empty_body>> headOnly_;
     std::optional<http::response<http::string_body>> whole_;
-    std::shared_ptr<ShotReader> shot_;
+    std::shared_ptr<ByteSource> source_;  // of the answer's body
     int status_ = 0;  // of the answer under way; 0 when none is
     std::uint64_t drainLeft_ = 0;
 
@@ -258,7 +256,7 @@ private:
         keepAlive_ = message.keep_alive();
         head_ = request_.method == "HEAD";
         if (!parser_->is_done()) {
-            onWorker([](ClientConnection& self) { return self.shared_.site.admit(self.request_); },
+            onWorker([](ClientConnection& self) { return self.shared_.app.admit(self.request_); },
                      [](ClientConnection& self, Admission admission) { self.admitted(std::move(admission)); });
         } else {
             handleRequest();
@@ -268,7 +266,7 @@ private:
     void admitted(Admission admission) {
         if (admission.refusal) return answer(std::move(*admission.refusal), true);
         bodyLimit_ = admission.bodyLimit;
-        request_.upload = std::move(admission.upload);
+        request_.bodySink = std::move(admission.bodySink);
         if (!beast::iequals(request_.header("expect"), "100-continue")) return readBody();
         headOnly_.emplace(http::status::continue_, version_);
         lowest().expires_after(kHeaderTime);
@@ -306,14 +304,14 @@ private:
             keepAlive_ = false;
             return handleRequest();
         }
-        if (!request_.upload) {
+        if (!request_.bodySink) {
             request_.body.append(piece_.get(), got);
             return readPiece();
         }
         onWorker(
             [got](ClientConnection& self) {
                 try {
-                    self.request_.upload->append(std::string_view(self.piece_.get(), got));
+                    self.request_.bodySink->append(std::string_view(self.piece_.get(), got));
                     return true;
                 } catch (const std::exception& failure) {
                     std::fprintf(stderr, "error: storing an upload: %s\n", failure.what());
@@ -321,20 +319,20 @@ private:
                 }
             },
             [](ClientConnection& self, bool stored) {
-                if (!stored) return self.answer(jsonError(500, messages::kInternal), true);
+                if (!stored) return self.answer(self.shared_.app.fallback(500, self.request_.path), true);
                 self.readPiece();
             });
     }
 
     void handleRequest() {
-        onWorker([](ClientConnection& self) { return self.shared_.site.handle(self.request_); },
+        onWorker([](ClientConnection& self) { return self.shared_.app.handle(self.request_); },
                  [](ClientConnection& self, SiteResponse response) { self.answer(std::move(response), false); });
     }
 
     // An answer the HTTP layer gives on its own; the connection then ends.
     void refuse(int status) {
         inFlight_ = true;
-        answer(fallbackResponse(status, request_.path), true);
+        answer(shared_.app.fallback(status, request_.path), true);
     }
 
     template <typename Message>
@@ -351,15 +349,15 @@ private:
     void answer(SiteResponse response, bool close) {
         if (close || shared_.stopping) keepAlive_ = false;
         status_ = response.status;
-        const std::uint64_t length = response.shot ? response.shot->size() : response.body.size();
+        const std::uint64_t length = response.bodySource ? response.bodySource->size() : response.body.size();
         answerBytes_ = head_ ? 0 : length;
         transferStart_ = SteadyClock::now();
         moved_ = 0;
         const auto written = [self = shared_from_this()](ErrorCode error, std::size_t) {
-            if (!error) self->shot_ ? self->sendShotPiece() : self->answered();
+            if (!error) self->source_ ? self->sendPiece() : self->answered();
         };
-        if (head_ || response.shot) {
-            shot_ = head_ ? nullptr : std::move(response.shot);
+        if (head_ || response.bodySource) {
+            source_ = head_ ? nullptr : std::move(response.bodySource);
             headOnly_.emplace();
             fill(*headOnly_, response, length);
             lowest().expires_at(transferStart_ + kTransferGrace);
@@ -373,14 +371,14 @@ private:
         }
     }
 
-    void sendShotPiece() {
+    void sendPiece() {
         onWorker(
             [](ClientConnection& self) -> std::size_t {
                 try {
-                    const std::uint64_t left = self.shot_->size() - self.moved_;
-                    return self.shot_->read(self.piece(), static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, left)));
+                    const std::uint64_t left = self.source_->size() - self.moved_;
+                    return self.source_->read(self.piece(), static_cast<std::size_t>(std::min<std::uint64_t>(kPieceBytes, left)));
                 } catch (const std::exception& failure) {
-                    std::fprintf(stderr, "error: reading a shot: %s\n", failure.what());
+                    std::fprintf(stderr, "error: reading an answer's body: %s\n", failure.what());
                     return 0;
                 }
             },
@@ -391,7 +389,7 @@ private:
                 asio::async_write(self.stream_, asio::buffer(self.piece_.get(), got),
                                   [self = self.shared_from_this()](ErrorCode error, std::size_t) {
                                       if (error) return;
-                                      self->moved_ == self->shot_->size() ? self->answered() : self->sendShotPiece();
+                                      self->moved_ == self->source_->size() ? self->answered() : self->sendPiece();
                                   });
             });
     }
@@ -400,14 +398,14 @@ private:
     void finish(std::uint64_t bytesOut) {
         const double seconds = std::chrono::duration<double>(SteadyClock::now() - requestStart_).count();
         writeLog(accessLogLine(
-            {address_, startedAt_, request_.method, shownPath(request_.path), version_, status_, bytesOut, seconds}));
-        shared_.requests.record(Site::routeOf(request_), status_, seconds, received_, bytesOut);
+            {address_, startedAt_, request_.method, shared_.app.shownPath(request_.path), version_, status_, bytesOut, seconds}));
+        shared_.requests.record(shared_.app.routeOf(request_), status_, seconds, received_, bytesOut);
         status_ = 0;
     }
 
     void answered() {
         finish(answerBytes_);
-        shot_.reset();
+        source_.reset();
         headOnly_.reset();
         whole_.reset();
         piece_.reset();
@@ -431,7 +429,8 @@ private:
 
     std::uint64_t unreadBody() const {
         if (!parser_ || !parser_->is_header_done() || parser_->is_done()) return 0;
-        return std::min<std::uint64_t>(parser_->content_length_remaining().value_or(kMaxShotBytes), kMaxShotBytes);
+        const std::uint64_t largest = shared_.app.largestBody();
+        return std::min<std::uint64_t>(parser_->content_length_remaining().value_or(largest), largest);
     }
 
     void drain() {
@@ -503,7 +502,7 @@ std::string metricsText(Shared& shared) {
     page.family("clipvane_store_operation_duration_seconds", "histogram",
                 "Store operations, from the wait for the store to their end.");
     page.histogram("clipvane_store_operation_duration_seconds", {}, shared.storeOperations);
-    shared.site.writeMetrics(page);
+    shared.app.writeMetrics(page);
     return page.text();
 }
 
@@ -595,7 +594,7 @@ private:
         sweep_.expires_after(sweepEvery_);
         sweep_.async_wait([this](ErrorCode error) {
             if (error) return;
-            asio::post(*shared_.workers, [this] { shared_.site.sweep(); });
+            asio::post(*shared_.workers, [this] { shared_.app.sweep(); });
             sweep();
         });
     }

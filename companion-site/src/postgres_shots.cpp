@@ -56,7 +56,7 @@ private:
     FileDescriptor file_;
 };
 
-class DatabaseShotReader final : public ShotReader {
+class DatabaseShotReader final : public ByteSource {
 public:
     DatabaseShotReader(PgPool& pool, std::string id, std::uint64_t size)
         : pool_(pool), id_(std::move(id)), size_(size) {}
@@ -110,7 +110,7 @@ std::unique_ptr<IncomingShot> PostgresShots::receive() {
     return std::make_unique<IncomingDatabaseShot>(pool_, scratch_);
 }
 
-std::unique_ptr<ShotReader> PostgresShots::open(const std::string& id) const {
+std::unique_ptr<ByteSource> PostgresShots::open(const std::string& id) const {
     const auto found = pool_.lease()->run(
         "SELECT count(*), coalesce(sum(octet_length(bytes)), 0) FROM shot_chunks WHERE shot_id = $1", id);
     if (found.integer(0, 0) == 0) return nullptr;

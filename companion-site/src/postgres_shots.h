@@ -19,7 +19,7 @@ public:
     PostgresShots(PgPool& pool, std::filesystem::path scratch);
 
     std::unique_ptr<IncomingShot> receive() override;
-    std::unique_ptr<ShotReader> open(const std::string& id) const override;
+    std::unique_ptr<ByteSource> open(const std::string& id) const override;
     void remove(const std::string& id) override;
     // Only pieces older than an hour: younger ones may belong to an upload
     // another instance is keeping right now.

@@ -56,7 +56,7 @@ private:
     bool kept_ = false;
 };
 
-class ShotFileReader final : public ShotReader {
+class ShotFileReader final : public ByteSource {
 public:
     ShotFileReader(int fd, std::uint64_t size, std::filesystem::path path)
         : file_(fd), size_(size), path_(std::move(path)) {}
@@ -91,7 +91,7 @@ std::unique_ptr<IncomingShot> ShotFiles::receive() {
     return std::make_unique<IncomingShotFile>(folder_ / (kTemporaryPrefix + toHex(randomBytes(8))), folder_, durable_);
 }
 
-std::unique_ptr<ShotReader> ShotFiles::open(const std::string& id) const {
+std::unique_ptr<ByteSource> ShotFiles::open(const std::string& id) const {
     const std::filesystem::path path = pathOf(id);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;

@@ -17,7 +17,7 @@ public:
     ShotFiles(std::filesystem::path folder, bool durable);
 
     std::unique_ptr<IncomingShot> receive() override;
-    std::unique_ptr<ShotReader> open(const std::string& id) const override;
+    std::unique_ptr<ByteSource> open(const std::string& id) const override;
     void remove(const std::string& id) override;
 
     // Temporary files count as strays too.

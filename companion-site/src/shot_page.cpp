@@ -24,7 +24,7 @@ SiteResponse Site::serveShot(const SiteRequest& request) {
     const std::int64_t now = clock_();
     if (shot->expiresAt <= now)
         return messagePage(410, messages::kShotExpired, "Снимки хранятся 14 дней, этот уже удалён.");
-    std::shared_ptr<ShotReader> file = files_.open(id);
+    std::shared_ptr<ByteSource> file = files_.open(id);
     if (!file) return gone();
     SiteResponse response{200, "image/png", "", {}, std::move(file)};
     const std::int64_t cacheSeconds = std::min(kMaxCacheSeconds, shot->expiresAt - now);

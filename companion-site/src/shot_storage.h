@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_stream.h"
+
 namespace site {
 
 // A shot's bytes on their way in. Dropped without keep(), it leaves nothing.
@@ -23,22 +25,13 @@ public:
     virtual void keep(const std::string& id) = 0;
 };
 
-// A stored shot's bytes, read piece by piece.
-class ShotReader {
-public:
-    virtual ~ShotReader() = default;
-    virtual std::uint64_t size() const = 0;
-    // Up to `capacity` bytes; 0 at the end. Throws when the bytes fail.
-    virtual std::size_t read(char* into, std::size_t capacity) = 0;
-};
-
 class ShotStorage {
 public:
     virtual ~ShotStorage() = default;
 
     virtual std::unique_ptr<IncomingShot> receive() = 0;
-    // Nothing when the shot has no bytes.
-    virtual std::unique_ptr<ShotReader> open(const std::string& id) const = 0;
+    // The shot's bytes, read piece by piece; nothing when it has none.
+    virtual std::unique_ptr<ByteSource> open(const std::string& id) const = 0;
     virtual void remove(const std::string& id) = 0;
     // Deletes what a crash left: bytes of shots the store does not know.
     // Gives the number of shots whose bytes were removed.

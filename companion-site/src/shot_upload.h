@@ -7,17 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_stream.h"
 #include "png_check.h"
 #include "shot_storage.h"
 
 namespace site {
 
-class ShotUpload {
+class ShotUpload final : public ByteSink {
 public:
     explicit ShotUpload(std::unique_ptr<IncomingShot> file) : file_(std::move(file)) {}
 
     // Past the largest shot nothing more is written and tooLarge() holds.
-    void append(std::string_view bytes);
+    void append(std::string_view bytes) override;
     bool tooLarge() const { return tooLarge_; }
     std::uint64_t size() const { return size_; }
     PngProblem pngProblem() const { return png_.finish(); }

@@ -30,6 +30,11 @@ SiteResponse notFound(const std::string& path) {
                            : messagePage(404, messages::kPageNotFound, "Проверьте адрес страницы.");
 }
 
+std::string withoutShotSecret(const std::string& path) {
+    constexpr std::size_t kKept = sizeof kShotPrefix - 1 + kLoggedShotIdLength;
+    return path.starts_with(kShotPrefix) && path.size() > kKept ? path.substr(0, kKept) + "…" : path;
+}
+
 // Called inside a catch block: names the request and what went wrong.
 // The answer for the failure being handled, logged: 503 with a sentence when
 // the store cannot be reached now, 500 for anything else.
@@ -45,7 +50,7 @@ SiteResponse failureAnswer(const SiteRequest& request) {
         what = std::string(": ") + error.what();
     } catch (...) {
     }
-    std::cerr << kind << ": " << request.method << ' ' << safeForLog(shownPath(request.path)) << what << '\n';
+    std::cerr << kind << ": " << request.method << ' ' << safeForLog(withoutShotSecret(request.path)) << what << '\n';
     if (std::string_view(kind) == "error") return jsonError(500, messages::kInternal);
     return jsonError(503, messages::kUnavailable).with("Retry-After", "10");
 }
@@ -70,32 +75,35 @@ const Site::Route Site::kRoutes[] = {
     {"root", "/", "GET", Body::None, &Site::rootPage},
 };
 
-std::span<const char* const> Site::routeNames() {
+RouteNames Site::routeNames() const {
     static const std::vector<const char*> names = [] {
         std::vector<const char*> all;
         for (const Route& route : kRoutes) all.push_back(route.name);
         all.push_back("other");
         return all;
     }();
-    return names;
+    return {names, kUploadRoute};
 }
 
-std::size_t Site::routeOf(const SiteRequest& request) {
+std::size_t Site::routeOf(const SiteRequest& request) const {
     const Route* found = findRoute(request);
     return found ? static_cast<std::size_t>(found - kRoutes) : std::size(kRoutes);
 }
 
-SiteResponse fallbackResponse(int status, const std::string& path) {
+std::string Site::shownPath(const std::string& path) const {
+    return withoutShotSecret(path);
+}
+
+std::uint64_t Site::largestBody() const {
+    return kMaxShotBytes;
+}
+
+SiteResponse Site::fallback(int status, const std::string& path) const {
     switch (status) {
     case 413: return jsonError(413, path == "/api/shots" ? messages::kShotTooLarge : messages::kRequestTooLarge);
     case 431: return jsonError(431, messages::kHeadersTooLarge);
     default: return jsonError(status, status >= 500 ? messages::kInternal : messages::kBadRequest);
     }
-}
-
-std::string shownPath(const std::string& path) {
-    constexpr std::size_t kKept = sizeof kShotPrefix - 1 + kLoggedShotIdLength;
-    return path.starts_with(kShotPrefix) && path.size() > kKept ? path.substr(0, kKept) + "…" : path;
 }
 
 Site::Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl, int passwordIterations)
@@ -123,9 +131,9 @@ Admission Site::admit(const SiteRequest& request) {
     try {
         const Route* found = findRoute(request);
         if (!found) return refuse(noRoute(request));
-        if (found->body == Body::None) return refuse(fallbackResponse(400, request.path));
+        if (found->body == Body::None) return refuse(fallback(400, request.path));
         if (found->body == Body::Small) {
-            if (request.declaredLength() > kMaxSmallBody) return refuse(fallbackResponse(413, request.path));
+            if (request.declaredLength() > kMaxSmallBody) return refuse(fallback(413, request.path));
             return Admission{std::nullopt, kMaxSmallBody, nullptr};
         }
         SiteResponse refusal;
@@ -150,7 +158,7 @@ const Site::Route* Site::findRoute(const SiteRequest& request) {
 }
 
 SiteResponse Site::route(const SiteRequest& request) {
-    if (request.bodyTooLarge && request.path != "/api/shots") return fallbackResponse(413, request.path);
+    if (request.bodyTooLarge && request.path != "/api/shots") return fallback(413, request.path);
     const Route* found = findRoute(request);
     return found ? (this->*found->handler)(request) : noRoute(request);
 }

@@ -4,13 +4,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 
 #include "account_view.h"
 #include "accounts.h"
 #include "base/clock.h"
-#include "http_types.h"
+#include "http/application.h"
 #include "observability/metrics.h"
 #include "shot_storage.h"
 #include "store.h"
@@ -26,14 +25,6 @@ inline constexpr char kSessionCookie[] = "__Host-session";
 inline constexpr char kSignInCookie[] = "__Host-signin";
 inline constexpr char kShotPrefix[] = "/s/";  // shot links: the prefix, then the shot's id
 
-// The answer for a status decided without a route: a body over its cap, a
-// malformed or unknown request, headers past their limits.
-SiteResponse fallbackResponse(int status, const std::string& path);
-
-// A request path as logs may show it: the secret part of shot links cut
-// off.
-std::string shownPath(const std::string& path);
-
 // What the site counts for the operator: how often, never who or what.
 struct SiteCounters {
     Counter wrongPasswords;  // at sign-in and on a password change
@@ -43,38 +34,34 @@ struct SiteCounters {
     Counter linkCodesRedeemed;
 };
 
-class Site {
+class Site final : public Application {
 public:
     // `passwordIterations`: the cost of the password hashes the users have.
     Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl,
          int passwordIterations = kPasswordIterations);
 
-    // For a request that declares a body, from its headers alone: a refusal
-    // to send before any of the body is read (a wrong route, a missing
-    // token, a length or a day's count over the limit), or how much body
-    // the route takes and, for an upload, where it streams to. Never throws:
-    // a store that cannot be reached gives 503, any other failure 500.
-    Admission admit(const SiteRequest& request);
+    // A refusal before the body (a wrong route, a missing token, a length
+    // or a day's count over the limit), or the body's limit and, for an
+    // upload, where it streams to. A store that cannot be reached gives 503,
+    // any other failure 500.
+    Admission admit(const SiteRequest& request) override;
+    // A store that cannot be reached gives a 503 answer, any other failure a
+    // 500.
+    SiteResponse handle(const SiteRequest& request) override;
+    SiteResponse fallback(int status, const std::string& path) const override;
 
-    // Never throws: a store that cannot be reached gives a 503 answer, any
-    // other failure a 500.
-    SiteResponse handle(const SiteRequest& request);
+    RouteNames routeNames() const override;
+    std::size_t routeOf(const SiteRequest& request) const override;
+    std::string shownPath(const std::string& path) const override;
+    std::uint64_t largestBody() const override;
 
     // Deletes expired shots (rows first, then files) and forgets expired
-    // codes, sessions and attempt windows. Never throws: a failure is logged.
-    void sweep();
+    // codes, sessions and attempt windows. A failure is logged.
+    void sweep() override;
+    // Without the store, the store's figures are left out.
+    void writeMetrics(MetricsPage& page) override;
 
     const std::string& publicUrl() const { return publicUrl_; }
-
-    // Every route's fixed name, for metrics: the index routeOf gives, and
-    // "other" last for requests no route takes.
-    static std::span<const char* const> routeNames();
-    static std::size_t routeOf(const SiteRequest& request);
-    static constexpr char kUploadRoute[] = "api_shots";
-
-    // The site's own figures, after the HTTP server's. Never throws: without
-    // the store, the store's figures are left out.
-    void writeMetrics(MetricsPage& page);
 
 private:
     Store& store_;
@@ -86,6 +73,8 @@ private:
     std::unique_ptr<AttemptLimiter> signInAttempts_;
     std::unique_ptr<FailedSignIns> signInFailures_;
     SiteCounters counters_;
+
+    static constexpr char kUploadRoute[] = "api_shots";
 
     enum class Body { None, Small, Shot };
     struct Route {

@@ -136,6 +136,7 @@ TEST_F(Api, ShotLinksServedByteForByteUntilTheyExpireThenSwept) {
     const std::string url = member(h.upload(token, png), "url");
     ASSERT_TRUE(url.starts_with(std::string(site_test::kPublicUrl) + "/s/")) << url;
     const std::string id = url.substr(url.rfind('/') + 1);
+    EXPECT_EQ(h.site.shownPath("/s/" + id), "/s/" + id.substr(0, 6) + "…");  // what the log shows of it
     const auto served = h.get("/s/" + id);
     EXPECT_EQ(site_test::bodyOf(served), png);
     EXPECT_EQ(served.contentType, "image/png");
@@ -180,7 +181,7 @@ TEST_F(Api, WrongMethodsAre405WithTheAllowedOnesAndUnknownPaths404) {
     }
     EXPECT_EQ(member(h.send("DELETE", "/api/me"), "error"), site::messages::kMethodNotAllowed);
     EXPECT_EQ(member(h.send("GET", "/api/nothing"), "error"), site::messages::kNotFound);
-    EXPECT_EQ(member(site::fallbackResponse(431, "/"), "error"), site::messages::kHeadersTooLarge);
+    EXPECT_EQ(member(h.site.fallback(431, "/"), "error"), site::messages::kHeadersTooLarge);
 }
 
 // Small routes take at most 16 KiB, judged from the headers; a body cut at

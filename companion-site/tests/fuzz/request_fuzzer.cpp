@@ -100,9 +100,9 @@ site::SiteResponse serve(site::Site& site, site::SiteRequest request) {
     if (request.body.size() > admission.bodyLimit) {
         request.bodyTooLarge = true;
         request.body.clear();
-    } else if (admission.upload) {
-        admission.upload->append(request.body);
-        request.upload = admission.upload;
+    } else if (admission.bodySink) {
+        admission.bodySink->append(request.body);
+        request.bodySink = admission.bodySink;
         request.body.clear();
     }
     return site.handle(request);

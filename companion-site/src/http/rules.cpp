@@ -1,4 +1,4 @@
-#include "http_rules.h"
+#include "http/rules.h"
 
 #include <arpa/inet.h>
 

@@ -1,22 +1,8 @@
-#include "http_types.h"
+#include "http/response.h"
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-
 namespace site {
-
-std::string SiteRequest::header(const std::string& lowerName) const {
-    auto found = headers.find(lowerName);
-    return found == headers.end() ? std::string() : found->second;
-}
-
-std::uint64_t SiteRequest::declaredLength() const {
-    const std::string text = header("content-length");
-    std::uint64_t length = 0;
-    std::from_chars(text.data(), text.data() + text.size(), length);
-    return length;
-}
 
 SiteResponse& SiteResponse::with(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));

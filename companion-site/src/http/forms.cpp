@@ -1,4 +1,4 @@
-#include "forms.h"
+#include "http/forms.h"
 
 namespace site {
 namespace {

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "http_types.h"
-
 namespace site {
 
 inline constexpr std::size_t kMaxHeaderBytes = 16 * 1024;  // request line and headers

@@ -1,4 +1,4 @@
-#include "connection_limits.h"
+#include "http/connection_limits.h"
 
 namespace site {
 
