@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "store.h"
+#include "storage/store.h"
 
 namespace site {
 

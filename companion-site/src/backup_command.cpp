@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "commands.h"
-#include "sqlite_store.h"
+#include "storage/sqlite/sqlite_store.h"
 #include "store_options.h"
 
 namespace site {

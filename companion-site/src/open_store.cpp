@@ -1,7 +1,7 @@
 #include "open_store.h"
 
-#include "postgres_store.h"
-#include "sqlite_store.h"
+#include "storage/postgres/postgres_store.h"
+#include "storage/sqlite/sqlite_store.h"
 
 namespace site {
 

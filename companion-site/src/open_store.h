@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "store.h"
+#include "storage/store.h"
 
 namespace site {
 

@@ -9,7 +9,7 @@
 
 #include "base/byte_stream.h"
 #include "png_check.h"
-#include "shot_storage.h"
+#include "storage/shot_storage.h"
 
 namespace site {
 

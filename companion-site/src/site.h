@@ -11,8 +11,8 @@
 #include "base/clock.h"
 #include "http/application.h"
 #include "observability/metrics.h"
-#include "shot_storage.h"
-#include "store.h"
+#include "storage/shot_storage.h"
+#include "storage/store.h"
 
 namespace site {
 

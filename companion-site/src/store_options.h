@@ -8,8 +8,8 @@
 #include <string>
 
 #include "open_store.h"
-#include "shot_storage.h"
-#include "store.h"
+#include "storage/shot_storage.h"
+#include "storage/store.h"
 
 namespace CLI {
 class App;

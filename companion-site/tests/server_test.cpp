@@ -12,7 +12,7 @@
 
 #include "accounts.h"
 #include "quota.h"
-#include "sqlite_store.h"
+#include "storage/sqlite/sqlite_store.h"
 #include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"

@@ -1,4 +1,4 @@
-#include "postgres_shots.h"
+#include "storage/postgres/postgres_shots.h"
 
 #include <fcntl.h>
 #include <unistd.h>

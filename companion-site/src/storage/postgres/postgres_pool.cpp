@@ -1,8 +1,8 @@
-#include "pg_pool.h"
+#include "storage/postgres/postgres_pool.h"
 
 #include <chrono>
 
-#include "store.h"
+#include "storage/store.h"
 
 namespace site {
 namespace {

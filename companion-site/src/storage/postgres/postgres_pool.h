@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "observability/metrics.h"
-#include "pg_handles.h"
+#include "storage/postgres/postgres_handles.h"
 
 namespace site {
 

@@ -1,23 +1,19 @@
 #pragma once
-// The store in one SQLite file in WAL mode: the embedded default. One
-// connection, used under one lock; transactions that change what they have
-// read begin IMMEDIATE, so commands run by other processes on the same file
-// stay exact too.
+// The store in PostgreSQL, shared by any number of instances. Each
+// check-and-change is one statement or one transaction whose row locks and
+// conditions hold across processes; nothing relies on a lock in this one.
 
-#include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
 
-#include "sqlite_handles.h"
-#include "store.h"
+#include "storage/postgres/postgres_pool.h"
+#include "storage/store.h"
 
 namespace site {
 
-class SqliteStore final : public Store {
+class PostgresStore final : public Store {
 public:
-    // ":memory:" gives a store that lives only as long as this object.
-    explicit SqliteStore(const std::string& path);
+    // `url`: postgresql://... as libpq takes it; `connections`: the pool size.
+    PostgresStore(const std::string& url, int connections);
 
     std::int64_t addUser(const std::string& name, bool pro, const std::string& salt, const std::string& hash,
                          int iterations, std::int64_t now) override;
@@ -57,28 +53,19 @@ public:
                      const std::string& keptSession) override;
 
     void forgetExpired(std::int64_t now) override;
-    // In memory: one process uses the file at a time.
+    // In the database, so every instance counts the same attempts.
     std::unique_ptr<AttemptLimiter> attemptLimiter(const std::string& kind, int maxAttempts,
                                                    std::int64_t windowSeconds) override;
     std::unique_ptr<FailedSignIns> failedSignIns() override;
-    // Durable files in `folder`.
+    // In the database; uploads wait in `folder` for their end.
     std::unique_ptr<ShotStorage> shotStorage(const std::filesystem::path& folder) override;
-    void timeOperations(Histogram& histogram) override { timing_ = &histogram; }
-
-    // A consistent copy of the whole store in another file.
-    void backupTo(const std::string& path);
+    // Each lease of a connection is one operation: the attempt counts and
+    // each piece of shot bytes too.
+    void timeOperations(Histogram& histogram) override { pool_.timeLeases(histogram); }
 
 private:
-    std::mutex mutex_;
-    Histogram* timing_ = nullptr;
-    Connection connection_;
-    std::unordered_map<const char*, std::unique_ptr<Statement>> statements_;
+    PgPool pool_;
 
-    Statement& statement(const char* sql);
-    template <typename Use>
-    auto query(const char* sql, Use use);
-    // The first column of every row of `sql`, run with one parameter.
-    std::vector<std::string> texts(const char* sql, std::int64_t parameter);
     void createSchema();
 };
 

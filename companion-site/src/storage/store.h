@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "security/attempt_limiter.h"
-#include "shot_storage.h"
+#include "storage/shot_storage.h"
 
 namespace site {
 

@@ -1,13 +1,13 @@
-#include "sqlite_store.h"
+#include "storage/sqlite/sqlite_store.h"
 
 #include <iterator>
 #include <stdexcept>
 
 #include "observability/metrics.h"
-#include "schema_version.h"
 #include "security/rate_limiter.h"
 #include "security/sign_in_throttle.h"
-#include "shot_files.h"
+#include "storage/schema_version.h"
+#include "storage/shot_files.h"
 
 namespace site {
 namespace {

@@ -1,4 +1,4 @@
-#include "schema_version.h"
+#include "storage/schema_version.h"
 
 #include <stdexcept>
 #include <string>

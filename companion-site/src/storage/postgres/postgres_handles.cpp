@@ -1,4 +1,4 @@
-#include "pg_handles.h"
+#include "storage/postgres/postgres_handles.h"
 
 #include <poll.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "store.h"
+#include "storage/store.h"
 
 namespace site {
 namespace {

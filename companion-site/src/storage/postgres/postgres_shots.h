@@ -8,8 +8,8 @@
 
 #include <filesystem>
 
-#include "pg_pool.h"
-#include "shot_storage.h"
+#include "storage/postgres/postgres_pool.h"
+#include "storage/shot_storage.h"
 
 namespace site {
 

@@ -1,4 +1,4 @@
-#include "shot_files.h"
+#include "storage/shot_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "sqlite_handles.h"
+#include "storage/sqlite/sqlite_handles.h"
 
 #include <stdexcept>
 

@@ -1,11 +1,11 @@
-#include "postgres_store.h"
+#include "storage/postgres/postgres_store.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "postgres_shots.h"
-#include "schema_version.h"
 #include "security/sign_in_throttle.h"
+#include "storage/postgres/postgres_shots.h"
+#include "storage/schema_version.h"
 
 namespace site {
 namespace {

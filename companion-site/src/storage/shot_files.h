@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "shot_storage.h"
+#include "storage/shot_storage.h"
 
 namespace site {
 
