@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include "quota.h"
 #include "security/secrets.h"
 #include "storage/postgres/postgres_handles.h"
 #include "storage/postgres/postgres_store.h"
@@ -28,6 +27,7 @@
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
+#include "web/quota.h"
 
 namespace {
 

@@ -36,7 +36,7 @@
 #include "http/rules.h"
 #include "observability/access_log.h"
 #include "observability/request_metrics.h"
-#include "site.h"
+#include "web/site.h"
 
 namespace site {
 namespace {

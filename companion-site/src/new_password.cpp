@@ -7,7 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "accounts.h"
+#include "web/accounts.h"
 
 namespace site {
 namespace {

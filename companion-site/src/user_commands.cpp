@@ -9,14 +9,14 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "accounts.h"
 #include "base/clock.h"
 #include "base/utc_time.h"
 #include "commands.h"
 #include "new_password.h"
-#include "quota.h"
 #include "security/link_code.h"
 #include "store_options.h"
+#include "web/accounts.h"
+#include "web/quota.h"
 
 namespace site {
 namespace {

@@ -15,15 +15,15 @@
 #include <sstream>
 #include <thread>
 
-#include "messages.h"
-#include "png_check.h"
-#include "quota.h"
-#include "site.h"
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
 #include "support/test_store.h"
+#include "web/messages.h"
+#include "web/quota.h"
+#include "web/site.h"
+#include "web/upload/png_check.h"
 
 namespace {
 

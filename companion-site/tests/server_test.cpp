@@ -10,14 +10,14 @@
 
 #include <regex>
 
-#include "accounts.h"
-#include "quota.h"
 #include "storage/sqlite/sqlite_store.h"
 #include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
 #include "support/test_store.h"
+#include "web/accounts.h"
+#include "web/quota.h"
 
 namespace {
 

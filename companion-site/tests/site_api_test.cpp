@@ -7,13 +7,13 @@
 
 #include <array>
 
-#include "accounts.h"
-#include "messages.h"
-#include "quota.h"
 #include "security/secrets.h"
 #include "security/sign_in_throttle.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
+#include "web/accounts.h"
+#include "web/messages.h"
+#include "web/quota.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include "http/rules.h"
 #include "observability/access_log.h"
 #include "observability/metrics.h"
-#include "png_check.h"
-#include "quota.h"
 #include "security/link_code.h"
 #include "security/rate_limiter.h"
 #include "security/secrets.h"
-#include "site.h"
 #include "support/test_png.h"
+#include "web/quota.h"
+#include "web/site.h"
+#include "web/upload/png_check.h"
 
 namespace {
 

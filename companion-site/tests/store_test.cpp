@@ -7,13 +7,13 @@
 
 #include <thread>
 
-#include "accounts.h"
-#include "quota.h"
 #include "security/secrets.h"
 #include "security/sign_in_throttle.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
 #include "support/test_store.h"
+#include "web/accounts.h"
+#include "web/quota.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "accounts.h"
-#include "quota.h"
 #include "security/link_code.h"
 #include "security/secrets.h"
-#include "shot_upload.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
+#include "web/accounts.h"
+#include "web/quota.h"
+#include "web/upload/shot_upload.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <regex>
 
-#include "accounts.h"
 #include "security/link_code.h"
 #include "security/secrets.h"
 #include "support/test_png.h"
+#include "web/accounts.h"
 
 namespace site_test {
 

@@ -1,10 +1,10 @@
-#include "account_view.h"
+#include "web/pages/account_view.h"
 
 #include <algorithm>
 
 #include "base/utc_time.h"
-#include "html.h"
-#include "messages.h"
+#include "web/messages.h"
+#include "web/pages/html.h"
 
 namespace site {
 namespace {

@@ -2,15 +2,15 @@
 // carries a token bound to the session (or, before sign-in, to a cookie), and
 // every cookie is HttpOnly, Secure and SameSite=Strict.
 
-#include "account_view.h"
-#include "accounts.h"
-#include "html.h"
 #include "http/forms.h"
-#include "messages.h"
-#include "quota.h"
 #include "security/link_code.h"
 #include "security/secrets.h"
-#include "site.h"
+#include "web/accounts.h"
+#include "web/messages.h"
+#include "web/pages/account_view.h"
+#include "web/pages/html.h"
+#include "web/quota.h"
+#include "web/site.h"
 
 namespace site {
 namespace {

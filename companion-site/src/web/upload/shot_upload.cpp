@@ -1,6 +1,6 @@
-#include "shot_upload.h"
+#include "web/upload/shot_upload.h"
 
-#include "quota.h"
+#include "web/quota.h"
 
 namespace site {
 

@@ -1,4 +1,4 @@
-#include "png_check.h"
+#include "web/upload/png_check.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "quota.h"
+#include "web/quota.h"
 
 namespace site {
 

@@ -1,14 +1,14 @@
-#include "site.h"
+#include "web/site.h"
 
 #include <iostream>
 #include <vector>
 
-#include "html.h"
-#include "messages.h"
 #include "observability/access_log.h"
-#include "quota.h"
 #include "security/secrets.h"
-#include "shot_upload.h"
+#include "web/messages.h"
+#include "web/pages/html.h"
+#include "web/quota.h"
+#include "web/upload/shot_upload.h"
 
 namespace site {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "html.h"
-#include "messages.h"
 #include "security/secrets.h"
-#include "site.h"
+#include "web/messages.h"
+#include "web/pages/html.h"
+#include "web/site.h"
 
 namespace site {
 namespace {

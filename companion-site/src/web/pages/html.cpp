@@ -1,4 +1,4 @@
-#include "html.h"
+#include "web/pages/html.h"
 
 namespace site {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "base/byte_stream.h"
-#include "png_check.h"
 #include "storage/shot_storage.h"
+#include "web/upload/png_check.h"
 
 namespace site {
 

@@ -2,13 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "messages.h"
-#include "png_check.h"
-#include "quota.h"
 #include "security/link_code.h"
 #include "security/secrets.h"
-#include "shot_upload.h"
-#include "site.h"
+#include "web/messages.h"
+#include "web/quota.h"
+#include "web/site.h"
+#include "web/upload/png_check.h"
+#include "web/upload/shot_upload.h"
 
 namespace site {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "site.h"
+#include "web/site.h"
 
 namespace site {
 

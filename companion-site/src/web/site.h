@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "account_view.h"
-#include "accounts.h"
 #include "base/clock.h"
 #include "http/application.h"
 #include "observability/metrics.h"
 #include "storage/shot_storage.h"
 #include "storage/store.h"
+#include "web/accounts.h"
+#include "web/pages/account_view.h"
 
 namespace site {
 

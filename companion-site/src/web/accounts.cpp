@@ -1,4 +1,4 @@
-#include "accounts.h"
+#include "web/accounts.h"
 
 #include <algorithm>
 #include <stdexcept>
