@@ -106,12 +106,14 @@ SiteResponse Site::fallback(int status, const std::string& path) const {
     }
 }
 
-Site::Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl, int passwordIterations)
+Site::Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl, int passwordIterations,
+           const Histogram* storeTimes)
     : store_(store),
       files_(files),
       clock_(std::move(clock)),
       publicUrl_(std::move(publicUrl)),
       passwordIterations_(passwordIterations),
+      storeTimes_(storeTimes),
       redeemAttempts_(store.attemptLimiter("redeem", kAttemptsPerWindow, kAttemptWindowSeconds)),
       signInAttempts_(store.attemptLimiter("sign-in", kAttemptsPerWindow, kAttemptWindowSeconds)),
       signInFailures_(store.failedSignIns()) {

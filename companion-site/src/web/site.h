@@ -36,9 +36,10 @@ struct SiteCounters {
 
 class Site final : public Application {
 public:
-    // `passwordIterations`: the cost of the password hashes the users have.
+    // `passwordIterations`: the cost of the password hashes the users have;
+    // `storeTimes`: the store's operation times, shown with the figures.
     Site(Store& store, ShotStorage& files, Clock clock, std::string publicUrl,
-         int passwordIterations = kPasswordIterations);
+         int passwordIterations = kPasswordIterations, const Histogram* storeTimes = nullptr);
 
     // A refusal before the body (a wrong route, a missing token, a length
     // or a day's count over the limit), or the body's limit and, for an
@@ -69,6 +70,7 @@ private:
     Clock clock_;
     std::string publicUrl_;
     int passwordIterations_;
+    const Histogram* storeTimes_;
     std::unique_ptr<AttemptLimiter> redeemAttempts_;
     std::unique_ptr<AttemptLimiter> signInAttempts_;
     std::unique_ptr<FailedSignIns> signInFailures_;

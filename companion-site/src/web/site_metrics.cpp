@@ -1,5 +1,5 @@
-// The site's own figures on the metrics page: what it counted, and what
-// the store keeps.
+// The site's own figures on the metrics page: how long the store took, what
+// the site counted, and what the store keeps.
 
 #include <iostream>
 
@@ -8,6 +8,11 @@
 namespace site {
 
 void Site::writeMetrics(MetricsPage& page) {
+    if (storeTimes_) {
+        page.family("clipvane_store_operation_duration_seconds", "histogram",
+                    "Store operations, from the wait for the store to their end.");
+        page.histogram("clipvane_store_operation_duration_seconds", {}, *storeTimes_);
+    }
     const auto count = [&](const char* name, const char* help, const Counter& counter) {
         page.family(name, "counter", help);
         page.sample(name, {}, static_cast<double>(counter.value()));

@@ -7,9 +7,9 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "commands.h"
+#include "cli/commands.h"
+#include "cli/store_options.h"
 #include "storage/sqlite/sqlite_store.h"
-#include "store_options.h"
 
 namespace site {
 
@@ -22,7 +22,7 @@ void addBackupCommand(CLI::App& program, Console& console) {
     const auto backUp = [given, &console] {
         if (!given->store.database.empty())
             throw std::runtime_error("a PostgreSQL store is backed up with pg_dump (see the operator guide)");
-        SqliteStore store(storeLocation(given->store).sqlitePath);
+        SqliteStore store(sqlitePath(given->store));
         store.backupTo(given->file);
         console.out << "backed up to " << given->file << '\n';
     };

@@ -1,12 +1,20 @@
-#include "store_options.h"
+#include "cli/store_options.h"
 
 #include <CLI/CLI.hpp>
 
 #include <stdexcept>
 
-#include "http_server.h"
+#include "storage/postgres/postgres_store.h"
+#include "storage/sqlite/sqlite_store.h"
 
 namespace site {
+namespace {
+
+bool isDatabaseUrl(const std::string& text) {
+    return text.starts_with("postgresql://") || text.starts_with("postgres://");
+}
+
+}  // namespace
 
 void addStoreOptions(CLI::App& command, StoreOptions& options) {
     command.add_option("--data", options.data,
@@ -28,23 +36,25 @@ CLI::App& addStoreCommand(CLI::App& parent, const char* name, const char* about,
     return command;
 }
 
-StoreLocation storeLocation(const StoreOptions& options) {
-    StoreLocation location;
-    location.database = options.database;
-    location.connections = options.connections;
-    if (!location.database.empty()) {
-        if (!isDatabaseUrl(location.database))
-            throw std::runtime_error("--database takes a postgresql:// address such as postgresql://site@db.internal/site");
-        return location;
-    }
+std::filesystem::path databasePath(const std::filesystem::path& data) {
+    return data / "site.db";
+}
+
+std::filesystem::path shotsFolder(const std::filesystem::path& data) {
+    return data / "shots";
+}
+
+std::string sqlitePath(const StoreOptions& options) {
     if (options.data.empty()) throw std::runtime_error("--data is required");
     std::filesystem::create_directories(options.data);
-    location.sqlitePath = databasePath(options.data).string();
-    return location;
+    return databasePath(options.data).string();
 }
 
 std::unique_ptr<Store> openStore(const StoreOptions& options) {
-    return openStore(storeLocation(options));
+    if (options.database.empty()) return std::make_unique<SqliteStore>(sqlitePath(options));
+    if (!isDatabaseUrl(options.database))
+        throw std::runtime_error("--database takes a postgresql:// address such as postgresql://site@db.internal/site");
+    return std::make_unique<PostgresStore>(options.database, options.connections);
 }
 
 std::unique_ptr<ShotStorage> openShotStorage(const StoreOptions& options, Store& store) {

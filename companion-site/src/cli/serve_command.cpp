@@ -1,14 +1,20 @@
-// serve: the server's options, checked before anything opens.
+// serve: the only place that knows every part. It checks the options,
+// opens the store, builds the site on it and serves the site.
 
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 
 #include "base/addresses.h"
-#include "commands.h"
-#include "http_server.h"
-#include "store_options.h"
+#include "base/clock.h"
+#include "cli/commands.h"
+#include "cli/store_options.h"
+#include "observability/metrics.h"
+#include "server/server.h"
+#include "web/accounts.h"
+#include "web/site.h"
 
 namespace site {
 namespace {
@@ -17,7 +23,8 @@ struct ServeArguments {
     StoreOptions store;
     std::string listen = "127.0.0.1:8443";
     std::string metricsListen;
-    ServeOptions options;
+    std::string publicUrl;  // empty: https://localhost:<port>
+    ServerOptions server;
 };
 
 ListenAddress listenAddress(const std::string& text, const char* option) {
@@ -26,22 +33,35 @@ ListenAddress listenAddress(const std::string& text, const char* option) {
     return *address;
 }
 
-int serveCommand(ServeArguments& given, Console& console) {
-    ServeOptions& options = given.options;
+int serve(const ServeArguments& given, Console& console) {
+    ServerOptions options = given.server;
     options.listen = listenAddress(given.listen, "--listen");
-    options.data = given.store.data;
-    options.store = storeLocation(given.store);
     if (!given.metricsListen.empty()) options.metricsListen = listenAddress(given.metricsListen, "--metrics-listen");
-    if (!options.publicUrl.empty() && !isPublicUrl(options.publicUrl))
+    if (!given.publicUrl.empty() && !isPublicUrl(given.publicUrl))
         throw std::runtime_error("--public-url takes an https origin such as https://localhost:8443");
-    return serve(options, console.out, console.err);
+
+    std::filesystem::create_directories(given.store.data);
+    Histogram storeTimes(storeDurationBounds());
+    const auto store = openStore(given.store);
+    store->timeOperations(storeTimes);
+    const auto files = openShotStorage(given.store, *store);
+    const int strays = files->removeStrays([&](const std::string& id) { return store->hasShot(id); });
+    if (strays > 0) console.err << "removed " << strays << " unfinished or orphaned shot files\n";
+
+    Server server(std::move(options));
+    if (!server.open(console.out, console.err)) return 1;
+    Site site(*store, *files, systemClock, given.publicUrl.empty() ? server.localUrl() : given.publicUrl,
+              kPasswordIterations, &storeTimes);
+    site.sweep();
+    server.run(site, console.out);
+    return 0;
 }
 
 }  // namespace
 
 void addServeCommand(CLI::App& program, Console& console) {
     const auto given = std::make_shared<ServeArguments>();
-    ServeOptions& options = given->options;
+    ServerOptions& options = given->server;
     CLI::App& command = *program.add_subcommand("serve", "Runs the HTTPS server until SIGTERM or SIGINT.");
     addStoreOptions(command, given->store);
     command.get_option("--data")->required();
@@ -50,7 +70,7 @@ void addServeCommand(CLI::App& program, Console& console) {
         ->required();
     command.add_option("--key", options.key, "the certificate's private key (PEM)")->type_name("FILE")->required();
     command.add_option("--listen", given->listen, "where to listen")->type_name("HOST:PORT")->capture_default_str();
-    command.add_option("--public-url", options.publicUrl,
+    command.add_option("--public-url", given->publicUrl,
                        "the https origin people and the program use (default: https://localhost:<port>)")
         ->type_name("URL");
     const auto positive = [&command](const char* name, int& value, const char* about) {
@@ -64,7 +84,7 @@ void addServeCommand(CLI::App& program, Console& console) {
     command.add_option("--metrics-listen", given->metricsListen,
                        "where the plain-HTTP metrics page listens (none by default)")
         ->type_name("HOST:PORT");
-    command.callback([given, &console] { console.exitCode = serveCommand(*given, console); });
+    command.callback([given, &console] { console.exitCode = serve(*given, console); });
 }
 
 }  // namespace site

@@ -6,7 +6,7 @@
 
 #include <iostream>
 
-#include "commands.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv) {
     CLI::App program("The Clipvane companion site: its HTTPS server and the commands that manage it.",

@@ -1,4 +1,4 @@
-#include "new_password.h"
+#include "cli/new_password.h"
 
 #include <termios.h>
 #include <unistd.h>

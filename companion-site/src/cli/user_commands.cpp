@@ -11,10 +11,10 @@
 
 #include "base/clock.h"
 #include "base/utc_time.h"
-#include "commands.h"
-#include "new_password.h"
+#include "cli/commands.h"
+#include "cli/new_password.h"
+#include "cli/store_options.h"
 #include "security/link_code.h"
-#include "store_options.h"
 #include "web/accounts.h"
 #include "web/quota.h"
 

@@ -11,8 +11,8 @@
 
 #include "base/clock.h"
 #include "base/utc_time.h"
-#include "commands.h"
-#include "store_options.h"
+#include "cli/commands.h"
+#include "cli/store_options.h"
 
 namespace site {
 namespace {

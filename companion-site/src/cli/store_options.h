@@ -1,13 +1,12 @@
 #pragma once
-// The options that name a command's store: the SQLite file in --data, or
-// the PostgreSQL database in --database.
+// Which store a command uses, and opening it: the SQLite file in --data,
+// or the PostgreSQL database in --database.
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "open_store.h"
 #include "storage/shot_storage.h"
 #include "storage/store.h"
 
@@ -19,8 +18,8 @@ namespace site {
 
 struct StoreOptions {
     std::filesystem::path data;
-    std::string database;
-    int connections = kDefaultDatabaseConnections;
+    std::string database;  // postgresql://... or postgres://...
+    int connections = 8;
 };
 
 // Adds --data, --database and --database-connections to `command`.
@@ -29,7 +28,14 @@ void addStoreOptions(CLI::App& command, StoreOptions& options);
 CLI::App& addStoreCommand(CLI::App& parent, const char* name, const char* about, StoreOptions& options,
                           std::function<void()> run);
 
-StoreLocation storeLocation(const StoreOptions& options);
+// The layout of the data folder.
+std::filesystem::path databasePath(const std::filesystem::path& data);
+std::filesystem::path shotsFolder(const std::filesystem::path& data);
+
+// The SQLite file in --data, which is created when missing.
+std::string sqlitePath(const StoreOptions& options);
+// Opens the store and creates or upgrades its tables; throws a
+// plain-English error when it cannot.
 std::unique_ptr<Store> openStore(const StoreOptions& options);
 // Where the store keeps shot bytes: the shot folder in --data, or the
 // database.
