@@ -3,7 +3,7 @@
 // got a link survives byte for byte, no half-written shot is ever served,
 // the day's count matches the shots); two processes on one PostgreSQL
 // database, as behind a load balancer, living through the database going
-// away; and a database that is wrong or down at start.
+// away.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -177,20 +177,6 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     site_test::restartCluster(cluster.folder());
     EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);
     EXPECT_TRUE(a.client()->Get(link)->body == png);
-}
-
-// What the program says for an address that is not PostgreSQL's and for a
-// database that is down (nothing listens on the socket); `serve` opens its
-// store the same way.
-TEST(DatabaseFaults, BadAddressesAreRefusedWithAReason) {
-    site_test::ScratchFolder folder;
-    const auto expectRefused = [&](const std::string& url, const std::string& reason) {
-        const auto command = site_test::runSite({"news", "add", "t", "b", "--database", url});
-        EXPECT_EQ(command.exitCode, 1) << url;
-        EXPECT_THAT(command.output, HasSubstr(reason)) << url;
-    };
-    expectRefused("mysql://site@db.internal/site", "--database takes a postgresql:// address");
-    expectRefused("postgresql://site@/site?host=" + folder.path().string(), "cannot connect to the database");
 }
 
 }  // namespace
