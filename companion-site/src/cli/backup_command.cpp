@@ -12,21 +12,26 @@
 #include "storage/sqlite/sqlite_store.h"
 
 namespace site {
+namespace {
+
+struct BackupArguments {
+    StoreOptions store;
+    std::string file;
+};
+
+void backUp(const BackupArguments& given, Console& console) {
+    if (!given.store.database.empty())
+        throw std::runtime_error("a PostgreSQL store is backed up with pg_dump (see the operator guide)");
+    SqliteStore store(sqlitePath(given.store));
+    store.backupTo(given.file);
+    console.out << "backed up to " << given.file << '\n';
+}
+
+}  // namespace
 
 void addBackupCommand(CLI::App& program, Console& console) {
-    struct BackupArguments {
-        StoreOptions store;
-        std::string file;
-    };
     const auto given = std::make_shared<BackupArguments>();
-    const auto backUp = [given, &console] {
-        if (!given->store.database.empty())
-            throw std::runtime_error("a PostgreSQL store is backed up with pg_dump (see the operator guide)");
-        SqliteStore store(sqlitePath(given->store));
-        store.backupTo(given->file);
-        console.out << "backed up to " << given->file << '\n';
-    };
-    addStoreCommand(program, "backup", "Copies the SQLite store to a file", given->store, backUp)
+    addCommand(program, "backup", "Copies the SQLite store to a file", given, console, backUp)
         .add_option("FILE", given->file, "the copy")
         ->required();
 }

@@ -4,10 +4,9 @@
 // it fails by throwing a plain-English error.
 
 #include <iosfwd>
+#include <memory>
 
-namespace CLI {
-class App;
-}
+#include "cli/store_options.h"
 
 namespace site {
 
@@ -22,6 +21,14 @@ struct Console {
 
 // How the commands' lists write a time.
 inline constexpr char kListTime[] = "%Y-%m-%d %H:%M UTC";
+
+// A subcommand of `parent` on the store `given->store` names; once the
+// command line is read it runs `run` with what `given` holds.
+template <typename Arguments>
+CLI::App& addCommand(CLI::App& parent, const char* name, const char* about, const std::shared_ptr<Arguments>& given,
+                     Console& console, void (*run)(const Arguments&, Console&)) {
+    return addStoreCommand(parent, name, about, given->store, [given, &console, run] { run(*given, console); });
+}
 
 void addServeCommand(CLI::App& program, Console& console);
 // user add | list | set | password | remove, and code

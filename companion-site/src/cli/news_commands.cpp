@@ -53,17 +53,15 @@ void removeNews(const NewsArguments& given, Console& console) {
 
 void addNewsCommands(CLI::App& program, Console& console) {
     const auto given = std::make_shared<NewsArguments>();
-    const auto command = [&](CLI::App& news, const char* name, const char* about,
-                             void (*run)(const NewsArguments&, Console&)) -> CLI::App& {
-        return addStoreCommand(news, name, about, given->store, [given, &console, run] { run(*given, console); });
-    };
-    CLI::App& news = *program.add_subcommand("news", "Adds, lists and removes the news the program shows.");
+    CLI::App& news = *program.add_subcommand("news", "Adds, lists and removes the news the program shows");
     news.require_subcommand(1);
-    CLI::App& add = command(news, "add", "Adds a news item", addNews);
+    CLI::App& add = addCommand(news, "add", "Adds a news item", given, console, addNews);
     add.add_option("TITLE", given->title, "the item's title")->required();
     add.add_option("BODY", given->body, "the item's text")->required();
-    command(news, "list", "Lists every item, newest first: id, when added, title", listNews);
-    command(news, "remove", "Takes an item back", removeNews).add_option("ID", given->id, "the item's id")->required();
+    addCommand(news, "list", "Lists every item, newest first: id, when added, title", given, console, listNews);
+    addCommand(news, "remove", "Takes an item back", given, console, removeNews)
+        .add_option("ID", given->id, "the item's id")
+        ->required();
 }
 
 }  // namespace site

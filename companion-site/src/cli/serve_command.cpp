@@ -62,7 +62,7 @@ int serve(const ServeArguments& given, Console& console) {
 void addServeCommand(CLI::App& program, Console& console) {
     const auto given = std::make_shared<ServeArguments>();
     ServerOptions& options = given->server;
-    CLI::App& command = *program.add_subcommand("serve", "Runs the HTTPS server until SIGTERM or SIGINT.");
+    CLI::App& command = *program.add_subcommand("serve", "Runs the HTTPS server until SIGTERM or SIGINT");
     addStoreOptions(command, given->store);
     command.get_option("--data")->required();
     command.add_option("--cert", options.certificate, "the certificate chain (PEM), the certificate first")

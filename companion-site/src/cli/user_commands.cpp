@@ -112,10 +112,6 @@ void printLinkCode(const UserArguments& given, Console& console) {
 
 void addUserCommands(CLI::App& program, Console& console) {
     const auto given = std::make_shared<UserArguments>();
-    const auto command = [&](CLI::App& parent, const char* name, const char* about,
-                             void (*run)(const UserArguments&, Console&)) -> CLI::App& {
-        return addStoreCommand(parent, name, about, given->store, [given, &console, run] { run(*given, console); });
-    };
     const auto named = [&](CLI::App& added) -> CLI::App& {
         added.add_option("NAME", given->name, "the user's name")->required();
         return added;
@@ -125,23 +121,25 @@ void addUserCommands(CLI::App& program, Console& console) {
                          "the password: the file's first line, or standard input for -")
             ->type_name("FILE");
     };
-    CLI::App& user = *program.add_subcommand("user", "Adds, lists, changes and removes users.");
+    CLI::App& user = *program.add_subcommand("user", "Adds, lists, changes and removes users");
     user.require_subcommand(1);
 
-    CLI::App& add = named(command(user, "add", "Adds a user; without --password-file asks twice, or makes one up",
-                                  addUser));
+    CLI::App& add = named(addCommand(user, "add", "Adds a user; without --password-file asks twice, or makes one up",
+                                     given, console, addUser));
     add.add_flag("--pro", given->pro, "the PRO plan");
     add.add_flag("--free", given->free, "the FREE plan (the default)");
     passwordFile(add);
-    command(user, "list", "Lists every user: plan, devices, uploads today (UTC), shots, when added", listUsers);
-    CLI::App& set = named(command(user, "set", "Changes a user's plan", setPlan));
+    addCommand(user, "list", "Lists every user: plan, devices, uploads today (UTC), shots, when added", given, console,
+               listUsers);
+    CLI::App& set = named(addCommand(user, "set", "Changes a user's plan", given, console, setPlan));
     set.add_flag("--pro", given->pro, "to PRO");
     set.add_flag("--free", given->free, "to FREE");
-    passwordFile(named(command(user, "password", "Sets a new password and ends every session of the user",
-                               resetPassword)));
-    named(command(user, "remove", "Deletes a user with everything of theirs, shots included", removeUser))
+    passwordFile(named(addCommand(user, "password", "Sets a new password and ends every session of the user", given,
+                                  console, resetPassword)));
+    named(addCommand(user, "remove", "Deletes a user with everything of theirs, shots included", given, console,
+                     removeUser))
         .add_flag("--yes", given->yes, "yes, for good");
-    named(command(program, "code", "Prints a one-time link code for a user", printLinkCode));
+    named(addCommand(program, "code", "Prints a one-time link code for a user", given, console, printLinkCode));
 }
 
 }  // namespace site

@@ -175,7 +175,8 @@ void Server::run(Application& application, std::ostream& out) {
     // Declared after `shared` and `io`: whatever still holds a connection
     // is gone before what the connection uses.
     {
-        Listener listener(io, parts_->acceptor, [&shared](tcp::socket socket) { admitClient(shared, std::move(socket)); });
+        Listener listener(io, parts_->acceptor,
+                          [&shared](tcp::socket socket) { admitClient(shared, std::move(socket)); });
         Listener metricsListener(io, parts_->metricsAcceptor, metricsAdmission(shared));
         Housekeeping housekeeping(io, shared, options.sweepSeconds);
         asio::steady_timer stopCheck(io);

@@ -62,8 +62,6 @@ public:
     // Without the store, the store's figures are left out.
     void writeMetrics(MetricsPage& page) override;
 
-    const std::string& publicUrl() const { return publicUrl_; }
-
 private:
     Store& store_;
     ShotStorage& files_;
