@@ -1,6 +1,6 @@
 // The program's four messages, the shot links, the account pages as a
 // browser uses them and requests no client should send, through Site::handle
-// with a hand-moved clock.
+// with a hand-moved clock; and the upload day.
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,6 +22,15 @@ using site_test::headerOf;
 using site_test::kClientAddress;
 using site_test::makePng;
 using site_test::member;
+
+TEST(Quota, DayRunsFromMidnightToMidnightUtc) {
+    constexpr std::int64_t day = 20454;  // 2026-01-01
+    const std::int64_t cases[][2] = {{day * 86400, day}, {day * 86400 + 86399, day}, {day * 86400 - 1, day - 1},
+                                     {-1, -1},           {-86400, -1},               {-86401, -2}};
+    for (const auto& [seconds, expected] : cases) EXPECT_EQ(site::utcDay(seconds), expected) << seconds;
+    EXPECT_EQ(site::dailyLimit(false), 30);
+    EXPECT_EQ(site::dailyLimit(true), 1000);
+}
 
 // Alice, a free account, with a linked device.
 struct Api : ::testing::Test {
