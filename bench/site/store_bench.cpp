@@ -19,15 +19,15 @@
 #include <thread>
 #include <vector>
 
-#include "pg_handles.h"
-#include "postgres_store.h"
-#include "quota.h"
-#include "secrets.h"
-#include "sqlite_store.h"
+#include "security/secrets.h"
+#include "storage/postgres/postgres_handles.h"
+#include "storage/postgres/postgres_store.h"
+#include "storage/sqlite/sqlite_store.h"
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
+#include "web/quota.h"
 
 namespace {
 

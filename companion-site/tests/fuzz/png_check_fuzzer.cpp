@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "png_check.h"
+#include "web/upload/png_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -16,13 +16,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "accounts.h"
-#include "link_code.h"
-#include "quota.h"
-#include "secrets.h"
-#include "shot_upload.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
+#include "web/accounts.h"
+#include "web/quota.h"
+#include "web/upload/shot_upload.h"
 
 namespace {
 
@@ -100,9 +100,9 @@ site::SiteResponse serve(site::Site& site, site::SiteRequest request) {
     if (request.body.size() > admission.bodyLimit) {
         request.bodyTooLarge = true;
         request.body.clear();
-    } else if (admission.upload) {
-        admission.upload->append(request.body);
-        request.upload = admission.upload;
+    } else if (admission.bodySink) {
+        admission.bodySink->append(request.body);
+        request.bodySink = admission.bodySink;
         request.body.clear();
     }
     return site.handle(request);

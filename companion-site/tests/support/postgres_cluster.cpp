@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "pg_handles.h"
-#include "secrets.h"
+#include "security/secrets.h"
+#include "storage/postgres/postgres_handles.h"
 #include "support/child_process.h"
 
 namespace site_test {

@@ -4,10 +4,10 @@
 
 #include <regex>
 
-#include "accounts.h"
-#include "link_code.h"
-#include "secrets.h"
+#include "security/link_code.h"
+#include "security/secrets.h"
 #include "support/test_png.h"
+#include "web/accounts.h"
 
 namespace site_test {
 
@@ -65,7 +65,7 @@ site::SiteResponse Harness::send(const std::string& method, const std::string& p
 
 namespace {
 
-std::string readAll(site::ShotReader& reader) {
+std::string readAll(site::ByteSource& reader) {
     std::string bytes(reader.size(), '\0');
     std::size_t at = 0;
     while (std::size_t got = reader.read(bytes.data() + at, bytes.size() - at)) at += got;
@@ -76,7 +76,7 @@ std::string readAll(site::ShotReader& reader) {
 }  // namespace
 
 std::string bodyOf(const site::SiteResponse& response) {
-    return response.shot ? readAll(*response.shot) : response.body;
+    return response.bodySource ? readAll(*response.bodySource) : response.body;
 }
 
 void storeShot(site::ShotStorage& files, const std::string& id, const std::string& bytes) {

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "site.h"
-#include "shot_files.h"
-#include "sqlite_store.h"
+#include "storage/shot_files.h"
+#include "storage/sqlite/sqlite_store.h"
+#include "web/site.h"
 
 namespace site_test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "postgres_store.h"
+#include "storage/postgres/postgres_store.h"
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 

@@ -1,0 +1,57 @@
+#pragma once
+// A small pool of PostgreSQL connections shared by the request threads.
+// Each is opened when first needed and re-opened when it was lost, so a
+// database that went away and came back is used again without a restart.
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "observability/metrics.h"
+#include "storage/postgres/postgres_handles.h"
+
+namespace site {
+
+class PgPool {
+public:
+    // Opens the first connection now, so a wrong address or a database that
+    // is down is reported at start (StoreUnavailable).
+    PgPool(std::string url, int size);
+
+    class Lease {
+    public:
+        Lease(PgPool& pool, OperationTimer timer, std::unique_ptr<PgConnection> connection);
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        ~Lease();
+        PgConnection& operator*() { return *connection_; }
+        PgConnection* operator->() { return connection_.get(); }
+
+    private:
+        PgPool& pool_;
+        OperationTimer timer_;
+        std::unique_ptr<PgConnection> connection_;
+    };
+
+    // A usable connection for one store operation; StoreUnavailable when the
+    // database cannot be reached or every connection stays busy too long.
+    Lease lease();
+    // Each later lease's seconds, the wait for a connection included.
+    void timeLeases(Histogram& histogram) { timing_ = &histogram; }
+
+private:
+    const std::string url_;
+    const int size_;
+    std::mutex mutex_;
+    std::condition_variable returned_;
+    std::vector<std::unique_ptr<PgConnection>> idle_;
+    int opened_ = 0;
+    Histogram* timing_ = nullptr;
+
+    std::unique_ptr<PgConnection> take();
+    void giveBack(std::unique_ptr<PgConnection> connection);
+};
+
+}  // namespace site

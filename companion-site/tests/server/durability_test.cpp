@@ -1,0 +1,209 @@
+// The site's data through hard times: the server killed in the middle of a
+// stream of uploads, round after round, on either store (every upload that
+// got a link survives byte for byte, no half-written shot is ever served,
+// the day's count matches the shots); two processes on one PostgreSQL
+// database, as behind a load balancer, living through the database going
+// away.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "storage/postgres/postgres_handles.h"
+#include "support/postgres_cluster.h"
+#include "support/site_harness.h"
+#include "support/site_process.h"
+#include "support/test_png.h"
+#include "support/test_store.h"
+#include "web/messages.h"
+#include "web/quota.h"
+#include "web/site.h"
+#include "web/upload/png_check.h"
+
+namespace {
+
+constexpr int kPoolConnections = 8;  // the site's default --database-connections
+
+constexpr int kRounds = 6;
+constexpr int kUploaders = 4;
+constexpr int kAnswersBeforeKill = 12;
+
+// Distinct PNGs uploaded by several threads until the server stops
+// answering, and those that got a link.
+struct Uploads {
+    std::mutex mutex;
+    std::condition_variable grew;
+    std::map<std::string, std::string> acknowledged;  // path of the link -> uploaded bytes
+    std::atomic<std::uint32_t> seed{1};
+
+    void untilCut(const site_test::SiteProcess& server, const std::string& token) {
+        auto client = server.client();
+        client->set_keep_alive(true);
+        for (;;) {
+            const std::uint32_t mine = seed++;
+            const std::string png =
+                site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
+            const std::string link = site_test::linkPath(site_test::uploadShot(*client, token, png));
+            if (link == "(none)") return;
+            std::lock_guard lock(mutex);
+            acknowledged[link] = png;
+            grew.notify_all();
+        }
+    }
+};
+
+using site_test::StoreKind;
+
+struct CrashSafety : ::testing::TestWithParam<StoreKind> {};
+
+INSTANTIATE_TEST_SUITE_P(Both, CrashSafety, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
+                         ::testing::PrintToStringParamName());
+
+TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
+    const site_test::TestStore place(GetParam());
+    const site_test::SiteStore store(place);
+    const auto data = place.dataFolder();
+    site_test::addSiteUser(store, "heavy", "pw", true);
+    const std::string token = site_test::linkDevice(site_test::SiteProcess(data, store.arguments), store, "heavy");
+
+    Uploads uploads;
+    for (int round = 0; round < kRounds; ++round) {
+        site_test::SiteProcess server(data, store.arguments);
+        const std::size_t killAt = uploads.acknowledged.size() + kAnswersBeforeKill + round;
+        std::vector<std::thread> uploaders;
+        for (int i = 0; i < kUploaders; ++i) uploaders.emplace_back([&] { uploads.untilCut(server, token); });
+        {
+            // Killed while the uploaders keep sending, at a different count each round.
+            std::unique_lock lock(uploads.mutex);
+            uploads.grew.wait(lock, [&] { return uploads.acknowledged.size() >= killAt; });
+        }
+        server.kill();
+        for (auto& uploader : uploaders) uploader.join();
+    }
+
+    site_test::SiteProcess server(data, store.arguments);
+    auto client = server.client();
+    const auto opened = place.open();
+    const auto user = opened->userByName("heavy");
+    const auto shots = opened->shotsOf(user->id);
+    std::size_t acknowledgedWhole = 0;
+    std::map<std::int64_t, int> shotsPerDay;
+    for (const auto& shot : shots) {
+        const auto served = client->Get("/s/" + shot.id);
+        ASSERT_TRUE(served && served->status == 200) << shot.id;
+        EXPECT_EQ(site::checkPng(served->body), site::PngProblem::None) << shot.id;
+        EXPECT_EQ(static_cast<std::int64_t>(served->body.size()), shot.size) << shot.id;
+        const auto sent = uploads.acknowledged.find("/s/" + shot.id);
+        if (sent != uploads.acknowledged.end() && sent->second == served->body) ++acknowledgedWhole;
+        ++shotsPerDay[site::utcDay(shot.createdAt)];
+    }
+    EXPECT_EQ(acknowledgedWhole, uploads.acknowledged.size());
+    for (const auto& [day, count] : shotsPerDay) EXPECT_EQ(opened->uploadsOn(user->id, day), count) << day;
+    if (GetParam() == StoreKind::Postgres) return;  // its pieces are rows, with no folder to check
+
+    // Only complete files of known shots are left in the folder.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(data / "shots")) {
+        EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
+        EXPECT_TRUE(opened->hasShot(entry.path().stem().string())) << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, static_cast<int>(shots.size()));
+}
+
+using nlohmann::json;
+using site_test::bearer;
+using site_test::SiteProcess;
+using ::testing::HasSubstr;
+
+int statusOf(const httplib::Result& answer) {
+    return answer ? answer->status : 0;
+}
+
+// A shot stored through one is served by the other; the attempts of both
+// count against one limit. A held lock or a database that is down gives
+// 503 in bounded time while /healthz answers; while it is down,
+// the sweeps fail without ending the server, whose metrics page still tells
+// what it saw; once the database is back, nothing acknowledged is lost.
+TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
+    site_test::OwnCluster cluster;
+    site_test::ScratchDatabase database(cluster.folder());
+    const auto store = site_test::SiteStore::database(database.url());
+    site_test::addSiteUser(store, "alice", "pw");
+    site_test::ScratchFolder folder;
+    SiteProcess a(folder.path() / "a", store.arguments);
+    SiteProcess b(folder.path() / "b",
+                  {"--database", database.url(), "--sweep-seconds", "1", "--metrics-listen", "127.0.0.1:0"});
+    const std::string first = site_test::linkDevice(a, store, "alice");
+    const std::string png = site_test::makePng(40, 40, 3, 2621440);  // three pieces in the database
+    const std::string link = site_test::linkPath(site_test::uploadShot(*a.client(), first, png));
+    EXPECT_TRUE(b.client()->Get(link)->body == png);
+
+    const std::string token = site_test::linkDevice(b, store, "alice");
+    const auto guess = [](SiteProcess& server) {
+        return statusOf(server.client()->Post("/api/link/redeem", R"({"code":"ACDE-3479"})", "application/json"));
+    };
+    for (int redeems = 2; redeems < site::kAttemptsPerWindow; ++redeems) EXPECT_EQ(guess(redeems % 2 ? a : b), 400);
+    EXPECT_EQ(guess(a), 429);
+    EXPECT_EQ(guess(b), 429);
+
+    const auto patientClient = [&] {
+        auto client = b.client();
+        client->set_read_timeout(15);
+        return client;
+    };
+    auto client = patientClient();
+    const auto expectUnavailable = [](const httplib::Result& answer) {
+        ASSERT_EQ(statusOf(answer), 503);
+        EXPECT_EQ(json::parse(answer->body)["error"], site::messages::kUnavailable);
+        EXPECT_NE(answer->get_header_value("Retry-After"), "");
+    };
+    {
+        // A lock held by maintenance: a bounded wait, then 503, while /healthz answers.
+        site::PgConnection maintenance(database.url());
+        maintenance.exec("BEGIN; LOCK TABLE tokens IN ACCESS EXCLUSIVE MODE");
+        std::vector<std::jthread> waiting;
+        for (int i = 0; i < 2 * kPoolConnections; ++i)
+            waiting.emplace_back([&] { expectUnavailable(patientClient()->Get("/api/me", bearer(token))); });
+        EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
+    }
+    EXPECT_EQ(statusOf(client->Get("/api/me", bearer(token))), 200);
+
+    // Stopped for a while under steady requests: many more failed connection
+    // attempts than the pool has connections.
+    site_test::stopCluster(cluster.folder());
+    for (int i = 0; i < 4 * kPoolConnections; ++i) {
+        expectUnavailable(client->Get("/api/me", bearer(token)));
+        EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
+    }
+    expectUnavailable(client->Post("/api/shots", bearer(token), png, "image/png"));
+    for (int wait = 0; wait < 200 && b.log().find("sweep failed") == std::string::npos; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_THAT(b.log(), HasSubstr("sweep failed"));
+    const auto metrics = httplib::Client("127.0.0.1", b.metricsPort()).Get("/metrics");
+    ASSERT_EQ(statusOf(metrics), 200);
+    EXPECT_EQ(metrics->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+    const std::string unavailable = std::to_string(6 * kPoolConnections);
+    for (const std::string& sample : {"clipvane_http_requests_total{route=\"api_me\",code=\"503\"} " + unavailable + "\n",
+                                      std::string("clipvane_http_requests_total{route=\"shot\",code=\"200\"} 1\n"),
+                                      std::string("clipvane_link_codes_redeemed_total 1\n")})
+        EXPECT_THAT(metrics->body, HasSubstr(sample));
+    // No name or label on the page names anyone.
+    std::istringstream in(metrics->body);
+    for (std::string text; std::getline(in, text);) {
+        for (const std::string& secret : {std::string("alice"), token, link.substr(3, 6)})
+            EXPECT_EQ(text.substr(0, text.rfind(' ')).find(secret), std::string::npos) << text;
+    }
+
+    site_test::restartCluster(cluster.folder());
+    EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);
+    EXPECT_TRUE(a.client()->Get(link)->body == png);
+}
+
+}  // namespace

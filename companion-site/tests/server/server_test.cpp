@@ -1,0 +1,135 @@
+// The real program's server over HTTPS on loopback, with certificates from
+// a test authority: what only the socket, the process and its log show
+// (what the answers say is tested through Site itself).
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "support/raw_tls.h"
+#include "support/site_harness.h"
+#include "support/site_process.h"
+#include "support/test_png.h"
+#include "web/quota.h"
+
+namespace {
+
+using site_test::bearer;
+using site_test::makePng;
+using site_test::RawTls;
+using site_test::SiteProcess;
+
+// Framing errors get their answer and end the connection; pipelined
+// requests are answered in order, with HSTS, nosniff and a date. An upload's
+// token and length are judged before one byte of its body is sent; a chunked
+// body is cut at the largest shot, which itself goes through whole.
+TEST(Server, FramingHeadersAndUploadsOverTheWire) {
+    site_test::ScratchFolder folder;
+    const auto data = folder.path() / "data";
+    site_test::addSiteUser(data, "alice", "pw");
+    SiteProcess server(data);
+    const std::string token = site_test::linkDevice(server, data, "alice");
+    const std::string post = "POST /api/link/redeem HTTP/1.1\r\nHost: localhost\r\n";
+    const std::string upload = "POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\n";
+    const std::string authorization = "Authorization: Bearer " + token + "\r\n";
+    std::string manyLines = "GET /healthz HTTP/1.1\r\nHost: localhost\r\n";
+    for (int i = 0; i < 100; ++i) manyLines += "X-Line: " + std::to_string(i) + "\r\n";
+    const std::pair<std::string, int> cases[] = {
+        {post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
+        {post + "Transfer-Encoding: chunked\r\nContent-Length: 5\r\n\r\n0\r\n\r\n", 400},
+        {post + "Content-Length: 2\r\nContent-Length: 2\r\n\r\n{}", 400},
+        {post + "Content-Length: 2, 2\r\n\r\n{}", 400},
+        {post + "Transfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n", 400},
+        {post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n{}", 400},
+        {"GET /api/notifications HTTP/1.1\r\nHost: localhost\r\nContent-Length: 5\r\n\r\nGET /", 400},
+        {"GET /healthz HTTP/2.0\r\nHost: localhost\r\n\r\n", 400},
+        {"GET /healthz HTTP/1.1\r\n\r\n", 400},
+        {"GET /healthz HTTP/1.1\r\nHost: localhost\r\nX-A: 1\r\n 2\r\n\r\n", 400},
+        {manyLines + "\r\n", 431},
+        {"GET /healthz HTTP/1.1\r\nX-Big: " + std::string(17 * 1024, 'a') + "\r\n\r\n", 431},
+        {upload + "Content-Length: 1000\r\n\r\n", 401},
+        {upload + authorization + "Content-Length: 12582913\r\n\r\n", 413},
+        {upload + authorization + "Content-Length: 1000000000000000\r\n\r\n", 413},
+    };
+    for (const auto& [request, status] : cases) {
+        RawTls connection(server.port());
+        connection.send(request);
+        EXPECT_EQ(connection.answer().status, status) << request;
+        EXPECT_TRUE(connection.closedByServer()) << request;
+    }
+
+    RawTls pipelined(server.port());
+    pipelined.send("GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\nGET /api/notifications HTTP/1.1\r\nHost: localhost\r\n"
+                   "\r\nHEAD /healthz HTTP/1.1\r\nHost: localhost\r\n\r\nGET /nowhere HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    auto first = pipelined.answer();
+    EXPECT_EQ(first.body, "ok\n");
+    EXPECT_EQ(first.headers["strict-transport-security"], "max-age=31536000");
+    EXPECT_EQ(first.headers["x-content-type-options"], "nosniff");
+    EXPECT_TRUE(first.headers["date"].ends_with(" GMT")) << first.headers["date"];
+    EXPECT_EQ(pipelined.answer().body, "[]");
+    EXPECT_EQ(pipelined.answer(true).headers["content-length"], "3");
+    EXPECT_EQ(pipelined.answer().status, 404);  // a HEAD answer with a body would be read here
+
+    RawTls chunked(server.port());
+    chunked.send(upload + authorization + "Transfer-Encoding: chunked\r\n\r\n");
+    const std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
+    for (int i = 0; i < 13 && chunked.send(chunk); ++i) {
+    }
+    EXPECT_EQ(chunked.answer().status, 413);
+    auto client = server.client();
+    const std::string largest = makePng(8, 8, 1, site::kMaxShotBytes);
+    const auto served = client->Get(site_test::linkPath(site_test::uploadShot(*client, token, largest)));
+    EXPECT_TRUE(served && served->body == largest);
+}
+
+// SIGTERM ends the connections that wait and answers the request in flight;
+// the log has one line per request and no secret.
+TEST(Server, StopAndLog) {
+    site_test::ScratchFolder folder;
+    const auto data = folder.path() / "data";
+    site_test::addSiteUser(data, "alice", "very-secret-password");
+    const std::string png = makePng(32, 32, 7);
+    SiteProcess server(data);
+    const std::string token = site_test::linkDevice(server, data, "alice");
+    auto client = server.client();
+    client->Get("/api/me", bearer(token));
+    client->Post("/account/sign-in", "user=alice&password=very-secret-password", "application/x-www-form-urlencoded");
+
+    const int silent = site_test::connectTcp(server.port(), "127.0.0.1", 30);
+    RawTls trickle(server.port());
+    trickle.send("GET /healthz HTTP/1.1\r\nHost: loc");
+    RawTls uploading(server.port());
+    uploading.send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nExpect: 100-continue\r\n"
+                   "Authorization: Bearer " + token + "\r\nContent-Length: " + std::to_string(png.size()) + "\r\n\r\n");
+    ASSERT_EQ(uploading.answer().status, 100);  // admitted, so in flight
+    ::kill(server.pid(), SIGTERM);
+    // The body follows only once the waiting connection is gone: a server
+    // that waited for it would be past its stop by then.
+    EXPECT_TRUE(trickle.closedByServer());
+    uploading.send(png);
+    auto answer = uploading.answer();
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.headers["connection"], "close");
+    EXPECT_EQ(server.stop(), 0);
+    char byte;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0);
+    ::close(silent);
+
+    const std::string log = server.log();
+    EXPECT_EQ(log.find(token), std::string::npos);
+    EXPECT_EQ(log.find("very-secret-password"), std::string::npos);
+    // One line per request, in the common format the request log tests pin.
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string text; std::getline(in, text);) {
+        const std::size_t quote = text.find('"');
+        if (quote != std::string::npos) lines.push_back(text.substr(quote, text.find('"', quote + 1) - quote + 5));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"\"POST /api/link/redeem HTTP/1.1\" 200", "\"GET /api/me HTTP/1.1\" 200",
+                                               "\"POST /account/sign-in HTTP/1.1\" 403", "\"POST /api/shots HTTP/1.1\" 200"}))
+        << log;
+}
+
+}  // namespace
