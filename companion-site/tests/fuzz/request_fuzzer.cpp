@@ -42,7 +42,7 @@ struct World {
     World() {
         const std::int64_t now = site_test::kStartTime;
         const auto user = site::createUser(store, "alice", "pw", false, now, 1);
-        store.replaceLinkCode(user, "linking", now + 600);
+        store.replaceLinkCode(user, "linking", now + 600, "");
         store.redeemLinkCode("linking", site::sha256Hex(token), now);
         code = site::issueLinkCode(store, user, now);
         store.addSession(site::sha256Hex(session), user, formToken, now + 3600);
