@@ -9,12 +9,21 @@ import shutil
 from pathlib import Path
 
 from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.expected_conditions import staleness_of
 from selenium.webdriver.support.wait import WebDriverWait
+
+
+def gone(element):
+    try:
+        element.is_enabled()
+        return False
+    except WebDriverException:  # a stale reference, or a node no longer in the document
+        return True
+
 
 WIDTHS = (1280, 768, 360)  # the phone's last: the focus walk and axe run there
 SCREENSHOT_WIDTHS = (360, 1280)
@@ -76,7 +85,9 @@ class Browser:
         """Does what leads to another page, and waits until it is there."""
         old = self.driver.find_element(By.TAG_NAME, "html")
         action()
-        WebDriverWait(self.driver, 60).until(staleness_of(old))
+        # While the old page is torn down Chromium may answer for its nodes
+        # with a plain error instead of a stale reference: both mean it is gone.
+        WebDriverWait(self.driver, 60).until(lambda _: gone(old))
 
     def click(self, xpath):
         self.next_page(self.driver.find_element(By.XPATH, xpath).click)
