@@ -45,7 +45,7 @@ struct World {
         store.replaceLinkCode(user, "linking", now + 600, "");
         store.redeemLinkCode("linking", site::sha256Hex(token), now);
         code = site::issueLinkCode(store, user, now);
-        store.addSession(site::sha256Hex(session), user, formToken, now + 3600);
+        store.addSession(site::sha256Hex(session), user, formToken, now + 3600, store.passwordOf("alice")->hash);
         site_test::storeShot(files, shotId, kPng);
         const auto size = static_cast<std::int64_t>(kPng.size());
         store.addShotWithinLimit({shotId, user, now, now + site::kShotLifetimeSeconds, size}, site::utcDay(now), 30);
