@@ -2,9 +2,8 @@
 // stream of uploads, round after round, on either store (every upload that
 // got a link survives byte for byte, no half-written shot is ever served,
 // the day's count matches the shots); stopped while large uploads trickle
-// in; two processes on one PostgreSQL
-// database, as behind a load balancer, living through the database going
-// away.
+// in; two processes on one PostgreSQL database, as behind a load balancer,
+// living through the database going away.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
