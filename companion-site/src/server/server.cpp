@@ -111,12 +111,18 @@ void runLogged(asio::io_context& io) {
 
 }  // namespace
 
-struct Server::Parts {
-    ServerOptions options;
-    asio::ssl::context tls{asio::ssl::context::tls_server};
+// The event loop and its ports. Its queue keeps the handlers of unfinished
+// steps, and with them their connections, until it is destroyed.
+struct Network {
     asio::io_context io{kIoThreads};
     tcp::acceptor acceptor{io};
     tcp::acceptor metricsAcceptor{io};
+};
+
+struct Server::Parts {
+    ServerOptions options;
+    asio::ssl::context tls{asio::ssl::context::tls_server};
+    std::unique_ptr<Network> network = std::make_unique<Network>();
     std::size_t maxConnections = 0;
     std::string localUrl;
 };
@@ -146,14 +152,15 @@ bool Server::open(std::ostream& out, std::ostream& err) {
         err << "at most " << parts_->maxConnections << " connections: the limit of open files is " << descriptors
             << '\n';
 
-    const auto endpoint = listenOn(parts_->io, parts_->acceptor, options.listen);
+    Network& network = *parts_->network;
+    const auto endpoint = listenOn(network.io, network.acceptor, options.listen);
     if (!endpoint) {
         err << "cannot listen on " << options.listen.host << ':' << options.listen.port << '\n';
         return false;
     }
     parts_->localUrl = "https://" + shownHost(options.listen.host) + ":" + std::to_string(endpoint->port());
     if (options.metricsListen) {
-        const auto metricsEndpoint = listenOn(parts_->io, parts_->metricsAcceptor, *options.metricsListen);
+        const auto metricsEndpoint = listenOn(network.io, network.metricsAcceptor, *options.metricsListen);
         if (!metricsEndpoint) {
             err << "cannot listen for metrics on " << options.metricsListen->host << ':' << options.metricsListen->port
                 << '\n';
@@ -167,17 +174,19 @@ bool Server::open(std::ostream& out, std::ostream& err) {
 
 void Server::run(Application& application, std::ostream& out) {
     const ServerOptions& options = parts_->options;
-    asio::io_context& io = parts_->io;
     Shared shared{application, parts_->tls,
                   ConnectionLimits(parts_->maxConnections, static_cast<std::size_t>(options.maxConnectionsPerClient)),
                   std::nullopt};
     shared.workers.emplace(static_cast<std::size_t>(options.threads));
-    // Declared after `shared` and `io`: whatever still holds a connection
-    // is gone before what the connection uses.
     {
-        Listener listener(io, parts_->acceptor,
+        // Declared after `shared` and ended here, before it: whatever still
+        // holds a connection (the loop's queue and the workers' included) is
+        // gone before what the connection uses, the application among them.
+        const std::unique_ptr<Network> network = std::move(parts_->network);
+        asio::io_context& io = network->io;
+        Listener listener(io, network->acceptor,
                           [&shared](tcp::socket socket) { admitClient(shared, std::move(socket)); });
-        Listener metricsListener(io, parts_->metricsAcceptor, metricsAdmission(shared));
+        Listener metricsListener(io, network->metricsAcceptor, metricsAdmission(shared));
         Housekeeping housekeeping(io, shared, options.sweepSeconds);
         asio::steady_timer stopCheck(io);
         SteadyClock::time_point stopBy;

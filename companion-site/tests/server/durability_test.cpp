@@ -1,9 +1,9 @@
 // The site's data through hard times: the server killed in the middle of a
 // stream of uploads, round after round, on either store (every upload that
 // got a link survives byte for byte, no half-written shot is ever served,
-// the day's count matches the shots); two processes on one PostgreSQL
-// database, as behind a load balancer, living through the database going
-// away.
+// the day's count matches the shots); stopped while large uploads trickle
+// in; two processes on one PostgreSQL database, as behind a load balancer,
+// living through the database going away.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 
 #include "storage/postgres/postgres_handles.h"
 #include "support/postgres_cluster.h"
+#include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
@@ -59,6 +60,17 @@ struct Uploads {
 };
 
 using site_test::StoreKind;
+
+// Only complete files of the store's shots are in the data folder, `count` in all.
+void expectOnlyShotFiles(const std::filesystem::path& data, site::Store& store, std::size_t count) {
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(data / "shots")) {
+        EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
+        EXPECT_TRUE(store.hasShot(entry.path().stem().string())) << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, count);
+}
 
 struct CrashSafety : ::testing::TestWithParam<StoreKind> {};
 
@@ -106,15 +118,53 @@ TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
     EXPECT_EQ(acknowledgedWhole, uploads.acknowledged.size());
     for (const auto& [day, count] : shotsPerDay) EXPECT_EQ(opened->uploadsOn(user->id, day), count) << day;
     if (GetParam() == StoreKind::Postgres) return;  // its pieces are rows, with no folder to check
+    expectOnlyShotFiles(data, *opened, shots.size());
+}
 
-    // Only complete files of known shots are left in the folder.
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(data / "shots")) {
-        EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
-        EXPECT_TRUE(opened->hasShot(entry.path().stem().string())) << entry.path();
-        ++files;
+// SIGTERM while large uploads trickle in: a clean stop, not a crash, after
+// which every acknowledged shot is there and nothing half-written is, listed
+// or on the disk.
+TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
+    const site_test::TestStore place(StoreKind::Sqlite);
+    const site_test::SiteStore store(place);
+    const auto data = place.dataFolder();
+    site_test::addSiteUser(store, "alice", "pw", true);
+    site_test::SiteProcess server(data, store.arguments);
+    const std::string token = site_test::linkDevice(server, store, "alice");
+    std::map<std::string, std::string> acknowledged;  // shot id -> its bytes
+    for (std::uint32_t seed = 1; seed <= 2; ++seed) {
+        const std::string png = site_test::makePng(20, 20, seed);
+        acknowledged[site_test::linkPath(site_test::uploadShot(*server.client(), token, png)).substr(3)] = png;
     }
-    EXPECT_EQ(files, static_cast<int>(shots.size()));
+
+    const std::string large = site_test::makePng(64, 64, 9, site::kMaxShotBytes);
+    std::vector<std::unique_ptr<site_test::RawTls>> uploads;
+    for (int i = 0; i < 3; ++i) {
+        uploads.push_back(std::make_unique<site_test::RawTls>(server.port()));
+        uploads.back()->send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nExpect: "
+                             "100-continue\r\nAuthorization: Bearer " + token + "\r\nContent-Length: " +
+                             std::to_string(large.size()) + "\r\n\r\n");
+        ASSERT_EQ(uploads.back()->answer().status, 100);
+    }
+    std::vector<std::jthread> trickles;
+    for (const auto& upload : uploads) {
+        trickles.emplace_back([&large, &upload = *upload] {
+            constexpr std::size_t kStep = 16 * 1024;  // 320 KiB/s: above the least rate, far from done at the stop
+            for (std::size_t sent = 0; sent < large.size() && upload.send(large.substr(sent, kStep)); sent += kStep)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(server.stop(), 0) << server.log();
+    trickles.clear();
+
+    const auto opened = place.open();
+    const site::ShotFiles files(data / "shots", false);
+    std::map<std::string, std::string> listed;
+    for (const auto& shot : opened->shotsOf(opened->userByName("alice")->id))
+        listed[shot.id] = site_test::shotBytes(files, shot.id);
+    EXPECT_EQ(listed, acknowledged);
+    expectOnlyShotFiles(data, *opened, acknowledged.size());
 }
 
 using nlohmann::json;

@@ -8,6 +8,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
+#include "http/rules.h"
 #include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
@@ -20,6 +24,12 @@ using site_test::bearer;
 using site_test::makePng;
 using site_test::RawTls;
 using site_test::SiteProcess;
+using SteadyClock = std::chrono::steady_clock;
+
+// Waits until `bytes` are due from a transfer at `bytesPerSecond` begun at `start`.
+void keepPace(SteadyClock::time_point start, std::uint64_t bytes, std::uint64_t bytesPerSecond) {
+    std::this_thread::sleep_until(start + std::chrono::microseconds(bytes * 1000000 / bytesPerSecond));
+}
 
 // Framing errors get their answer and end the connection; pipelined
 // requests are answered in order, with HSTS, nosniff and a date. An upload's
@@ -130,6 +140,56 @@ TEST(Server, StopAndLog) {
     EXPECT_EQ(lines, (std::vector<std::string>{"\"POST /api/link/redeem HTTP/1.1\" 200", "\"GET /api/me HTTP/1.1\" 200",
                                                "\"POST /account/sign-in HTTP/1.1\" 403", "\"POST /api/shots HTTP/1.1\" 200"}))
         << log;
+}
+
+// Bodies in and out may take several header deadlines while they keep just
+// above the least rate, and an upload so sent is kept; a body at half that
+// rate is cut off long before it could end.
+TEST(Server, SlowTransfersCompleteAboveTheLeastRate) {
+    site_test::ScratchFolder folder;
+    const auto data = folder.path() / "data";
+    site_test::addSiteUser(data, "alice", "pw");
+    SiteProcess server(data);
+    const std::string token = site_test::linkDevice(server, data, "alice");
+    constexpr auto kLong = 3 * site::kHeaderTime;
+    constexpr std::uint64_t kHonest = site::kMinBytesPerSecond * 11 / 10;
+    constexpr std::size_t kStep = 16 * 1024;
+    const std::string sent = makePng(64, 64, 1, kHonest * kLong.count());
+    const std::string stored = makePng(64, 64, 2, site::kMaxShotBytes);
+    const std::string storedLink = site_test::linkPath(site_test::uploadShot(*server.client(), token, stored));
+
+    std::string sentLink, fetched;
+    std::jthread uploader([&] {
+        const auto start = SteadyClock::now();
+        const auto provide = [&](std::size_t offset, std::size_t left, httplib::DataSink& sink) {
+            keepPace(start, offset + std::min(left, kStep), kHonest);
+            return sink.write(sent.data() + offset, std::min(left, kStep));
+        };
+        sentLink = site_test::linkPath(server.client()->Post("/api/shots", bearer(token), sent.size(), provide, "image/png"));
+    });
+    std::jthread downloader([&] {
+        // At the pace for as long as the upload, then at full speed: the
+        // largest shot, so the server is still writing when the pace ends
+        // however much loopback's buffers take ahead of the reading.
+        const auto start = SteadyClock::now();
+        server.client()->Get(storedLink, [&](const char* bytes, std::size_t length) {
+            fetched.append(bytes, length);
+            if (SteadyClock::now() - start < kLong) keepPace(start, fetched.size(), kHonest);
+            return true;
+        });
+    });
+    RawTls slow(server.port());
+    slow.send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nAuthorization: Bearer " + token +
+              "\r\nContent-Length: " + std::to_string(sent.size()) + "\r\n\r\n");
+    const auto start = SteadyClock::now();
+    for (std::size_t at = 0; SteadyClock::now() - start < kLong && slow.send(sent.substr(at, kStep)); at += kStep)
+        keepPace(start, at + kStep, site::kMinBytesPerSecond / 2);
+    EXPECT_LT(SteadyClock::now() - start, kLong);
+    uploader.join();
+    downloader.join();
+    EXPECT_TRUE(fetched == stored) << fetched.size();
+    const auto kept = server.client()->Get(sentLink);
+    EXPECT_TRUE(kept && kept->body == sent) << sentLink;
 }
 
 }  // namespace
