@@ -1,6 +1,6 @@
-// Two threads carry every connection's bytes without ever blocking; the
-// application's own work (password hashes, the database, the disk) runs on
-// a small pool of worker threads.
+// Two threads, each with an event loop of its own, carry every connection's
+// bytes without ever blocking; the application's own work (password hashes,
+// the database, the disk) runs on a small pool of worker threads.
 
 #include "server/server.h"
 
@@ -12,13 +12,12 @@
 #include <boost/asio/ssl/context.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-#include <cstdio>
 #include <functional>
 #include <ostream>
-#include <thread>
 #include <vector>
 
 #include "server/client_connection.h"
+#include "server/event_loops.h"
 #include "server/listener.h"
 #include "server/metrics_endpoint.h"
 #include "server/shared.h"
@@ -98,23 +97,12 @@ std::string shownHost(const std::string& host) {
     return host == "127.0.0.1" || host == "::1" || host == "localhost" ? "localhost" : host;
 }
 
-void runLogged(asio::io_context& io) {
-    for (;;) {
-        try {
-            io.run();
-            return;
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "error: %s\n", error.what());
-        }
-    }
-}
-
 }  // namespace
 
 struct Server::Parts {
     ServerOptions options;
     asio::ssl::context tls{asio::ssl::context::tls_server};
-    asio::io_context io{kIoThreads};
+    asio::io_context io{1};
     tcp::acceptor acceptor{io};
     tcp::acceptor metricsAcceptor{io};
     std::size_t maxConnections = 0;
@@ -175,9 +163,10 @@ void Server::run(Application& application, std::ostream& out) {
     // Declared after `shared` and `io`: whatever still holds a connection
     // is gone before what the connection uses.
     {
-        Listener listener(io, parts_->acceptor,
+        EventLoops loops(io, kIoThreads);
+        Listener listener(loops, parts_->acceptor,
                           [&shared](tcp::socket socket) { admitClient(shared, std::move(socket)); });
-        Listener metricsListener(io, parts_->metricsAcceptor, metricsAdmission(shared));
+        Listener metricsListener(loops, parts_->metricsAcceptor, metricsAdmission(shared));
         Housekeeping housekeeping(io, shared, options.sweepSeconds);
         asio::steady_timer stopCheck(io);
         SteadyClock::time_point stopBy;
@@ -207,9 +196,8 @@ void Server::run(Application& application, std::ostream& out) {
         listener.accept();
         if (options.metricsListen) metricsListener.accept();
         out << "listening on " << parts_->localUrl << std::endl;
-        std::thread second([&] { runLogged(io); });
         runLogged(io);
-        second.join();
+        loops.stop();
         // Work not yet begun is dropped; what is running ends first.
         shared.workers->stop();
         shared.workers->join();
