@@ -39,16 +39,14 @@ void writeLog(const std::string& line) {
 
 }  // namespace
 
-// Runs `work` on a worker, then `then` with its result on the same worker,
-// which starts the connection's next read or write itself; its completion
-// comes back to the strand. That is safe because while a worker has the
-// request nothing else touches the connection: no read or write is pending,
-// no deadline runs, and a stop leaves a request in flight alone. It saves
-// waking a connection thread only to start the write of an answer.
+// Runs `work` on a worker, then `then` with its result on the strand.
 template <typename Work, typename Then>
 void ClientConnection::onWorker(Work work, Then then) {
     asio::post(*shared_.workers, [self = shared_from_this(), work = std::move(work), then = std::move(then)]() mutable {
-        then(*self, work(*self));
+        auto result = work(*self);
+        asio::post(self->stream_.get_executor(), [self, then = std::move(then), result = std::move(result)]() mutable {
+            then(*self, std::move(result));
+        });
     });
 }
 
@@ -135,10 +133,16 @@ void ClientConnection::onPiece(ErrorCode error) {
         });
 }
 
+// An answer from memory is given at once; any other is made on a worker,
+// which starts its write itself rather than waking the strand only for
+// that. That is safe because while a worker has the request nothing else
+// touches the connection: no read or write is pending, no deadline runs,
+// and a stop leaves a request in flight alone. The write's completion, and
+// any body after the headers, come back to the strand.
 void ClientConnection::handleRequest() {
     if (auto quick = shared_.app.quickAnswer(request_)) return answer(std::move(*quick), false);
-    onWorker([](ClientConnection& self) { return self.shared_.app.handle(self.request_); },
-             [](ClientConnection& self, SiteResponse response) { self.answer(std::move(response), false); });
+    asio::post(*shared_.workers,
+               [self = shared_from_this()] { self->answer(self->shared_.app.handle(self->request_), false); });
 }
 
 // An answer the HTTP layer gives on its own; the connection then ends.
