@@ -1,7 +1,8 @@
 #pragma once
 // All the HTTP server knows of the application it serves: a few calls,
 // never its routes, pages or stores. The server makes them from its worker
-// threads, several at once.
+// threads, several at once; quickAnswer alone from the threads that carry
+// the connections' bytes, which must never wait.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,10 @@ public:
     virtual Admission admit(const SiteRequest& request) = 0;
     // The answer to a whole request. Never throws.
     virtual SiteResponse handle(const SiteRequest& request) = 0;
+    // handle's answer when it takes neither the store, nor the disk, nor a
+    // password hash, so that the server can give it without handing the
+    // request to a worker; else none. Never throws.
+    virtual std::optional<SiteResponse> quickAnswer(const SiteRequest& request) = 0;
     // The answer for a status the server decides on its own: a malformed
     // request, headers past their limits, a body it could not hand over.
     virtual SiteResponse fallback(int status, const std::string& path) const = 0;

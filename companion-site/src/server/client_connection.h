@@ -1,8 +1,9 @@
 #pragma once
-// One client connection over TLS. Every step runs on its strand; the
-// application's work runs on the workers and comes back to the strand with
-// its result. The connection's own part (the handshake, waiting for and
-// reading headers, the deadlines, the stop and the linger) is in
+// One client connection over TLS. Every step runs on its strand but the
+// application's work, which runs on the workers and comes back to the
+// strand with its result; a worker that made an answer starts its write
+// itself. The connection's own part (the handshake, waiting for and reading
+// headers, the deadlines, the stop and the linger) is in
 // client_connection.cpp; what happens to each request (its admission, its
 // body in or out, the answer, the log line and the figures) in
 // client_request.cpp.

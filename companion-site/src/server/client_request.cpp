@@ -133,9 +133,16 @@ void ClientConnection::onPiece(ErrorCode error) {
         });
 }
 
+// An answer from memory is given at once; any other is made on a worker,
+// which starts its write itself rather than waking the strand only for
+// that. That is safe because while a worker has the request nothing else
+// touches the connection: no read or write is pending, no deadline runs,
+// and a stop leaves a request in flight alone. The write's completion, and
+// any body after the headers, come back to the strand.
 void ClientConnection::handleRequest() {
-    onWorker([](ClientConnection& self) { return self.shared_.app.handle(self.request_); },
-             [](ClientConnection& self, SiteResponse response) { self.answer(std::move(response), false); });
+    if (auto quick = shared_.app.quickAnswer(request_)) return answer(std::move(*quick), false);
+    asio::post(*shared_.workers,
+               [self = shared_from_this()] { self->answer(self->shared_.app.handle(self->request_), false); });
 }
 
 // An answer the HTTP layer gives on its own; the connection then ends.

@@ -20,11 +20,11 @@ std::optional<tcp::endpoint> listenOn(asio::io_context& io, tcp::acceptor& accep
     return acceptor.local_endpoint();
 }
 
-Listener::Listener(asio::io_context& io, tcp::acceptor& acceptor, Admit admit)
-    : io_(io), acceptor_(acceptor), admit_(std::move(admit)), pause_(io) {}
+Listener::Listener(EventLoops& loops, tcp::acceptor& acceptor, Admit admit)
+    : loops_(loops), acceptor_(acceptor), admit_(std::move(admit)), pause_(loops.main()) {}
 
 void Listener::accept() {
-    acceptor_.async_accept(asio::make_strand(io_), [this](ErrorCode error, tcp::socket socket) {
+    acceptor_.async_accept(asio::make_strand(loops_.next()), [this](ErrorCode error, tcp::socket socket) {
         if (error == asio::error::operation_aborted) return;
         if (error) {
             // Out of descriptors or memory for a moment: try again soon.

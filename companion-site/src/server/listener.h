@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "base/addresses.h"
+#include "server/event_loops.h"
 #include "server/net.h"
 
 namespace site {
@@ -16,19 +17,20 @@ namespace site {
 // system chose), or nothing when it cannot.
 std::optional<tcp::endpoint> listenOn(asio::io_context& io, tcp::acceptor& acceptor, const ListenAddress& address);
 
-// Accepts connections and hands each to `admit`, which may close it at
-// once: cheap, so a flood of connections costs the server little.
+// Accepts connections on the main loop, each onto the next of the loops,
+// and hands it to `admit`, which may close it at once: cheap, so a flood of
+// connections costs the server little.
 class Listener {
 public:
     using Admit = std::function<void(tcp::socket)>;
 
-    Listener(asio::io_context& io, tcp::acceptor& acceptor, Admit admit);
+    Listener(EventLoops& loops, tcp::acceptor& acceptor, Admit admit);
 
     void accept();
     void stop();
 
 private:
-    asio::io_context& io_;
+    EventLoops& loops_;
     tcp::acceptor& acceptor_;
     Admit admit_;
     asio::steady_timer pause_;

@@ -1,6 +1,6 @@
-// Two threads carry every connection's bytes without ever blocking; the
-// application's own work (password hashes, the database, the disk) runs on
-// a small pool of worker threads.
+// Two threads, each with an event loop of its own, carry every connection's
+// bytes without ever blocking; the application's own work (password hashes,
+// the database, the disk) runs on a small pool of worker threads.
 
 #include "server/server.h"
 
@@ -12,13 +12,12 @@
 #include <boost/asio/ssl/context.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-#include <cstdio>
 #include <functional>
 #include <ostream>
-#include <thread>
 #include <vector>
 
 #include "server/client_connection.h"
+#include "server/event_loops.h"
 #include "server/listener.h"
 #include "server/metrics_endpoint.h"
 #include "server/shared.h"
@@ -98,23 +97,12 @@ std::string shownHost(const std::string& host) {
     return host == "127.0.0.1" || host == "::1" || host == "localhost" ? "localhost" : host;
 }
 
-void runLogged(asio::io_context& io) {
-    for (;;) {
-        try {
-            io.run();
-            return;
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "error: %s\n", error.what());
-        }
-    }
-}
-
 }  // namespace
 
 // The event loop and its ports. Its queue keeps the handlers of unfinished
 // steps, and with them their connections, until it is destroyed.
 struct Network {
-    asio::io_context io{kIoThreads};
+    asio::io_context io{1};
     tcp::acceptor acceptor{io};
     tcp::acceptor metricsAcceptor{io};
 };
@@ -180,13 +168,14 @@ void Server::run(Application& application, std::ostream& out) {
     shared.workers.emplace(static_cast<std::size_t>(options.threads));
     {
         // Declared after `shared` and ended here, before it: whatever still
-        // holds a connection (the loop's queue and the workers' included) is
+        // holds a connection (the loops' queues and the workers' included) is
         // gone before what the connection uses, the application among them.
         const std::unique_ptr<Network> network = std::move(parts_->network);
         asio::io_context& io = network->io;
-        Listener listener(io, network->acceptor,
+        EventLoops loops(io, kIoThreads);
+        Listener listener(loops, network->acceptor,
                           [&shared](tcp::socket socket) { admitClient(shared, std::move(socket)); });
-        Listener metricsListener(io, network->metricsAcceptor, metricsAdmission(shared));
+        Listener metricsListener(loops, network->metricsAcceptor, metricsAdmission(shared));
         Housekeeping housekeeping(io, shared, options.sweepSeconds);
         asio::steady_timer stopCheck(io);
         SteadyClock::time_point stopBy;
@@ -216,9 +205,8 @@ void Server::run(Application& application, std::ostream& out) {
         listener.accept();
         if (options.metricsListen) metricsListener.accept();
         out << "listening on " << parts_->localUrl << std::endl;
-        std::thread second([&] { runLogged(io); });
         runLogged(io);
-        second.join();
+        loops.stop();
         // Work not yet begun is dropped; what is running ends first.
         shared.workers->stop();
         shared.workers->join();

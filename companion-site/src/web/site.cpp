@@ -71,8 +71,8 @@ const Site::Route Site::kRoutes[] = {
     {"account_shot_delete", "/account/shots/delete", "POST", Body::Small, &Site::deleteShot},
     {"account_device_revoke", "/account/devices/revoke", "POST", Body::Small, &Site::revokeDevice},
     {"shot", kShotPrefix, "GET", Body::None, &Site::serveShot},
-    {"healthz", "/healthz", "GET", Body::None, &Site::health},
-    {"root", "/", "GET", Body::None, &Site::rootPage},
+    {"healthz", "/healthz", "GET", Body::None, &Site::health, true},
+    {"root", "/", "GET", Body::None, &Site::rootPage, true},
 };
 
 RouteNames Site::routeNames() const {
@@ -126,6 +126,12 @@ SiteResponse Site::handle(const SiteRequest& request) {
     } catch (...) {
         return failureAnswer(request);
     }
+}
+
+std::optional<SiteResponse> Site::quickAnswer(const SiteRequest& request) {
+    const Route* found = findRoute(request);
+    if (found && !found->quick) return std::nullopt;
+    return handle(request);
 }
 
 Admission Site::admit(const SiteRequest& request) {

@@ -49,6 +49,9 @@ public:
     // A store that cannot be reached gives a 503 answer, any other failure a
     // 500.
     SiteResponse handle(const SiteRequest& request) override;
+    // For the health check, the redirect from the root, and any request no
+    // route takes.
+    std::optional<SiteResponse> quickAnswer(const SiteRequest& request) override;
     SiteResponse fallback(int status, const std::string& path) const override;
 
     RouteNames routeNames() const override;
@@ -83,6 +86,7 @@ private:
         const char* method;
         Body body;
         SiteResponse (Site::*handler)(const SiteRequest&);
+        bool quick = false;  // answered from memory alone
 
         bool covers(const std::string& requestPath) const;
     };

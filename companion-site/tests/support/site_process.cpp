@@ -18,8 +18,8 @@ namespace {
 
 constexpr char kListening[] = "listening on https://localhost:";
 
-// A certificate authority and a localhost certificate, made once per test
-// program: ca.pem, server.pem, server.key.
+}  // namespace
+
 const std::filesystem::path& testCertificates() {
     static const ScratchFolder folder;
     static const std::filesystem::path certificates = [] {
@@ -34,7 +34,14 @@ const std::filesystem::path& testCertificates() {
     return certificates;
 }
 
-}  // namespace
+std::unique_ptr<httplib::SSLClient> testClient(int port) {
+    auto client = std::make_unique<httplib::SSLClient>("localhost", port);
+    client->set_ca_cert_path((testCertificates() / "ca.pem").c_str());
+    client->enable_server_certificate_verification(true);
+    client->set_read_timeout(60);
+    client->set_write_timeout(60);
+    return client;
+}
 
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input) {
     std::vector<std::string> command{CLIPVANE_SITE_PROGRAM};
@@ -140,12 +147,7 @@ SiteProcess::~SiteProcess() {
 }
 
 std::unique_ptr<httplib::SSLClient> SiteProcess::client() const {
-    auto client = std::make_unique<httplib::SSLClient>("localhost", port_);
-    client->set_ca_cert_path((testCertificates() / "ca.pem").c_str());
-    client->enable_server_certificate_verification(true);
-    client->set_read_timeout(60);
-    client->set_write_timeout(60);
-    return client;
+    return testClient(port_);
 }
 
 int SiteProcess::metricsPort() const {

@@ -48,6 +48,13 @@ std::string linkDevice(const SiteProcess& server, const SiteStore& store, const 
 // ("__Host-session=...") for later requests, or throws.
 std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password);
 
+// The test authority's folder: ca.pem, and server.pem with server.key for
+// localhost, made once per program.
+const std::filesystem::path& testCertificates();
+// A client of a server on loopback `port` that trusts the test authority
+// alone.
+std::unique_ptr<httplib::SSLClient> testClient(int port);
+
 class SiteProcess {
 public:
     // Starts `serve` and returns once it listens.
