@@ -1,5 +1,5 @@
 // Requests per second and latency of /api/me with 1, 16 and 64 keep-alive
-// clients, upload throughput of 1 MiB and 8 MiB PNGs, and the server's peak
+// clients, on SQLite and on PostgreSQL (a throw-away cluster with fsync on), upload throughput of 1 MiB and 8 MiB PNGs, and the server's peak
 // memory. Floors beside them: GET /healthz (TLS and HTTP only) and an upload
 // of the same size that is no PNG, which the server reads, stores for the
 // check and refuses.
@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
@@ -65,6 +66,11 @@ Figures measureGets(const site_test::SiteProcess& server, const std::string& pat
     return {static_cast<double>(all.size()) / seconds, all[all.size() / 2], all[all.size() * 99 / 100], failures};
 }
 
+void printGets(const char* request, int clients, const Figures& figures) {
+    std::printf("%-28s %8d %12.0f %9.2f %9.2f%s\n", request, clients, figures.perSecond, figures.p50, figures.p99,
+                figures.failures ? "  (failures!)" : "");
+}
+
 // MB/s of `count` POSTs of `body` to `path`, one connection.
 double measurePosts(const site_test::SiteProcess& server, const std::string& path, const httplib::Headers& headers,
                     const std::string& body, int count, int expectedStatus) {
@@ -99,16 +105,22 @@ int main(int argc, char** argv) {
         "/api/link/redeem", nlohmann::json{{"code", site_test::issueSiteCode(data, "bench")}}.dump(), "application/json");
     const std::string token = nlohmann::json::parse(linked->body)["token"];
     const httplib::Headers bearer{{"Authorization", "Bearer " + token}};
+    const site_test::OwnCluster cluster(true);
+    const site_test::ScratchDatabase database(cluster.folder());
+    const auto postgres = site_test::SiteStore::database(database.url());
+    site_test::addSiteUser(postgres, "bench", "pw", true);
+    site_test::SiteProcess onPostgres(folder.path() / "pg", postgres.arguments);
+    const auto pgBearer = site_test::bearer(site_test::linkDevice(onPostgres, postgres, "bench"));
 
     std::printf("%-28s %8s %12s %9s %9s\n", "request", "clients", "requests/s", "p50 ms", "p99 ms");
     for (int clients : {1, 16, 64}) {
         const int total = clients == 1 ? requests / 4 : requests;
         const Figures me = measureGets(server, "/api/me", bearer, clients, total);
+        const Figures pg = measureGets(onPostgres, "/api/me", pgBearer, clients, total);
         const Figures floor = measureGets(server, "/healthz", {}, clients, total);
-        std::printf("%-28s %8d %12.0f %9.2f %9.2f%s\n", "GET /api/me", clients, me.perSecond, me.p50, me.p99,
-                    me.failures ? "  (failures!)" : "");
-        std::printf("%-28s %8d %12.0f %9.2f %9.2f%s\n", "  floor: GET /healthz", clients, floor.perSecond, floor.p50,
-                    floor.p99, floor.failures ? "  (failures!)" : "");
+        printGets("GET /api/me", clients, me);
+        printGets("GET /api/me on PostgreSQL", clients, pg);
+        printGets("  floor: GET /healthz", clients, floor);
     }
 
     std::printf("\n%-28s %10s\n", "upload", "MB/s");

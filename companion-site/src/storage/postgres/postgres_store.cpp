@@ -250,16 +250,14 @@ std::optional<User> PostgresStore::redeemLinkCode(const std::string& codeHash, c
         codeHash, tokenHash, now));
 }
 
+// One round trip: the device's last-seen time moves, at most once a step,
+// in the same statement that finds its user.
 std::optional<User> PostgresStore::userByToken(const std::string& tokenHash, std::int64_t now) {
-    auto connection = pool_.lease();
-    const auto rows = connection->run("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at "
-                                      "FROM tokens JOIN users ON users.id = tokens.user_id WHERE tokens.hash = $1",
-                                      tokenHash);
-    if (rows.rows() == 0) return std::nullopt;
-    if (now - rows.integer(0, 4) >= kLastSeenStep)
-        connection->run("UPDATE tokens SET last_seen_at = $1 WHERE id = $2 AND last_seen_at < $1", now,
-                        rows.integer(0, 3));
-    return userFrom(rows, 0, 0);
+    return firstUser(pool_.lease()->run(
+        "WITH seen AS (UPDATE tokens SET last_seen_at = $2 WHERE hash = $1 AND last_seen_at <= $2::bigint - $3::bigint) "
+        "SELECT users.id, users.name, users.pro FROM tokens JOIN users ON users.id = tokens.user_id "
+        "WHERE tokens.hash = $1",
+        tokenHash, now, kLastSeenStep));
 }
 
 std::vector<Device> PostgresStore::devicesOf(std::int64_t userId) {
