@@ -178,23 +178,18 @@ PgResult PgConnection::answer(int sent) {
         waitOrDrop(connection, POLLIN | POLLOUT, deadline);
         if (!PQconsumeInput(connection)) return checked(nullptr);
     }
-    PGresult* kept = nullptr;
+    std::unique_ptr<PGresult, decltype(&PQclear)> kept(nullptr, &PQclear);
     for (;;) {
         while (PQisBusy(connection)) {
             waitOrDrop(connection, POLLIN, deadline);
             if (!PQconsumeInput(connection)) break;
         }
-        PGresult* next = PQgetResult(connection);
+        std::unique_ptr<PGresult, decltype(&PQclear)> next(PQgetResult(connection), &PQclear);
         if (!next) break;
         // Of several statements, the first failure or else the last result.
-        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
-            PQclear(next);
-        } else {
-            PQclear(kept);
-            kept = next;
-        }
+        if (!kept || PQresultStatus(kept.get()) != PGRES_FATAL_ERROR) kept = std::move(next);
     }
-    return checked(kept);
+    return checked(kept.release());
 }
 
 PgResult PgConnection::runPrepared(const char* sql, const PgParams& params, int resultFormat) {

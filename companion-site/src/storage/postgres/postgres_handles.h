@@ -86,12 +86,8 @@ public:
     // Before a connection is used again: one that the server closed while it
     // was idle, or that was left broken or dropped, is opened anew.
     void refresh();
-    // Closes the session at once, without a word to the server, which may
-    // never read it.
-    void drop();
     // True when the last call or opening let its deadline pass.
     bool fellSilent() const { return silent_; }
-    bool isOpen() const { return connection_ && PQstatus(connection_.get()) == CONNECTION_OK; }
 
 private:
     const std::string url_;
@@ -114,6 +110,9 @@ private:
     PgResult checked(PGresult* result);
     PGconn* live();
     void connect();
+    // Closes the session at once, without a word to the server, which may
+    // never read it.
+    void drop();
     void waitOrDrop(PGconn* connection, short events, std::chrono::steady_clock::time_point deadline);
 };
 

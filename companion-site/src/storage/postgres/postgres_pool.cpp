@@ -65,10 +65,9 @@ void PgPool::giveBack(std::unique_ptr<PgConnection> connection, bool probe) {
     {
         std::lock_guard lock(mutex_);
         if (probe) probing_ = false;
-        if (connection->fellSilent() || (probe && !connection->isOpen())) {
+        if (connection->fellSilent()) {
             silent_ = true;
             nextProbe_ = std::chrono::steady_clock::now() + kProbePause;
-            for (auto& idle : idle_) idle->drop();
         } else if (probe) {
             silent_ = false;
         }

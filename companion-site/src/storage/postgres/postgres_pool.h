@@ -2,10 +2,10 @@
 // A small pool of PostgreSQL connections shared by the request threads.
 // Each is opened when first needed and re-opened when it was lost, so a
 // database that went away and came back is used again without a restart.
-// Once the database lets a deadline pass it counts as silent: the idle
-// connections are dropped, and until a session opens again one caller at a
-// time, after a pause, tries it while the others get StoreUnavailable at
-// once, so a frozen host holds one worker, not all of them.
+// Once the database lets a deadline pass it counts as silent: until it
+// answers again, one caller at a time, after a pause, tries it while the
+// others get StoreUnavailable at once, so a frozen host holds one worker,
+// not all of them.
 
 #include <chrono>
 #include <condition_variable>
