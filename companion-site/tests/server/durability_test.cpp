@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -211,7 +212,7 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
 // workers, one waits on the open connection and the other on opening a
 // second, each until its deadline; then the silent database holds at most
 // one worker at a time, and the other answers at once. Once the host runs
-// again the site recovers by itself.
+// again the site recovers by itself, for all its workers.
 TEST(FrozenDatabase, AnswersUnavailableMeanwhileAndRecovers) {
     site_test::OwnCluster cluster;
     site_test::ScratchDatabase database(cluster.folder());
@@ -226,11 +227,13 @@ TEST(FrozenDatabase, AnswersUnavailableMeanwhileAndRecovers) {
         client->set_read_timeout(15);
         return client->Get("/api/me", bearer(token));
     };
+    const auto atOnce = [](const std::function<void()>& request) {
+        std::vector<std::jthread> clients;
+        for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back(request);
+    };
     {
         const site_test::FrozenCluster frozen(cluster.folder());
-        std::vector<std::jthread> waiting;
-        for (int i = 0; i < 2 * kPoolConnections; ++i) waiting.emplace_back([&] { expectUnavailable(me()); });
-        waiting.clear();
+        atOnce([&] { expectUnavailable(me()); });
         EXPECT_EQ(statusOf(site.client()->Get("/healthz")), 200);
         EXPECT_EQ(statusOf(httplib::Client("127.0.0.1", site.metricsPort()).Get("/metrics")), 200);
     }
@@ -238,6 +241,7 @@ TEST(FrozenDatabase, AnswersUnavailableMeanwhileAndRecovers) {
     for (int tries = 0; tries < 100 && (status = statusOf(me())) != 200; ++tries)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(status, 200);
+    atOnce([&] { EXPECT_EQ(statusOf(me()), 200); });
 }
 
 }  // namespace
