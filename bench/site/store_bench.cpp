@@ -152,7 +152,7 @@ void printStoreCalls(const std::string& name, site::Store& store, int count) {
     const auto user = site::createUser(store, "direct", "pw", false, 0, 1);
     store.replaceLinkCode(user, "code", 600, "");
     store.redeemLinkCode("code", "token", 0);
-    const double lookup = microseconds(count, [&](int) { store.userByToken("token", 0); });
+    const double lookup = microseconds(count, [&](int) { store.userByToken("token", 0, 0); });
     const double upload = microseconds(count / 10, [&](int i) {
         store.addShotWithinLimit({site::newShotId(), user, i, i + 1, 1}, i, 1000);
     });
