@@ -1,10 +1,11 @@
 // Requests per second and latency of GET /healthz and GET /api/me with 1,
-// 16 and 64 keep-alive clients, upload throughput of 1 MiB and 8 MiB PNGs,
-// and the server's peak memory. Floors beside them: Debian's nginx serving
-// /api/me's answer as a static file over TLS with the same certificate (each
-// figure also as a share of it; the median of five rounds taken in turns),
-// and an upload of the same size that is no PNG, which the server reads,
-// stores for the check and refuses.
+// 16 and 64 keep-alive clients, /api/me also on PostgreSQL (a throw-away
+// cluster with fsync on), upload throughput of 1 MiB and 8 MiB PNGs, and the
+// server's peak memory. Floors beside them: Debian's nginx serving /api/me's
+// answer as a static file over TLS with the same certificate (each figure
+// also as a share of it; the median of five rounds taken in turns), and an
+// upload of the same size that is no PNG, which the server reads, stores for
+// the check and refuses.
 //
 //   site_bench [requests per client count, default 20000]
 
@@ -19,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
 #include "support/test_png.h"
@@ -115,6 +117,12 @@ int main(int argc, char** argv) {
         "/api/link/redeem", nlohmann::json{{"code", site_test::issueSiteCode(data, "bench")}}.dump(), "application/json");
     const std::string token = nlohmann::json::parse(linked->body)["token"];
     const httplib::Headers bearer{{"Authorization", "Bearer " + token}};
+    const site_test::OwnCluster cluster(true);
+    const site_test::ScratchDatabase database(cluster.folder());
+    const auto postgres = site_test::SiteStore::database(database.url());
+    site_test::addSiteUser(postgres, "bench", "pw", true);
+    site_test::SiteProcess onPostgres(folder.path() / "pg", postgres.arguments);
+    const auto pgBearer = site_test::bearer(site_test::linkDevice(onPostgres, postgres, "bench"));
 
     const std::string meAnswer = server.client()->Get("/api/me", bearer)->body;
     const site_bench::StaticServer floorServer(folder.path() / "static", "/me.json", meAnswer);
@@ -129,7 +137,9 @@ int main(int argc, char** argv) {
         const char* goal;  // the share of the floor aimed at
     };
     std::vector<Target> targets{{"GET /healthz", server.port(), "/healthz", {}, "85 %"},
-                                {"GET /api/me", server.port(), "/api/me", bearer, "70 %"}};
+                                {"GET /api/me", server.port(), "/api/me", bearer, "70 %"},
+                                {"GET /api/me on PostgreSQL", onPostgres.port(), "/api/me", pgBearer,
+                                 "half of /api/me"}};
     if (floorServer.running())
         targets.insert(targets.begin(), {"  floor: nginx, static file", floorServer.port(), "/me.json", {}, nullptr});
     std::printf("%-28s %8s %12s %9s %9s  %s\n", "request", "clients", "requests/s", "p50 ms", "p99 ms", "of the floor");

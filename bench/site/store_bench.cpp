@@ -5,7 +5,9 @@
 // client count is GET /healthz, which touches no store. Then single store
 // calls without HTTP, and PostgreSQL's bare round trip, to show where the
 // time goes. PostgreSQL runs in a throw-away cluster with fsync on, as
-// SQLite runs with synchronous=FULL.
+// SQLite runs with synchronous=FULL, and counts the statements each request
+// made (pg_stat_statements): one round trip each, their preparing once per
+// connection aside.
 //
 //   site_store_bench [GETs per client count, default 8000] [uploads per client count, default 128]
 
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -79,6 +82,7 @@ struct Setup {
     std::string name;
     std::vector<std::unique_ptr<SiteProcess>> instances;
     httplib::Headers bearer;
+    std::string database;  // empty on SQLite
 
     std::vector<SiteProcess*> all() const {
         std::vector<SiteProcess*> pointers;
@@ -96,7 +100,7 @@ Setup start(const std::string& name, const std::filesystem::path& folder, const 
     site_test::addSiteUser(store, "bench", "pw", true);
     std::vector<std::string> arguments{"--threads", "80"};
     if (!database.empty()) arguments.insert(arguments.end(), {"--database", database});
-    Setup setup{name, {}, {}};
+    Setup setup{name, {}, {}, database};
     std::filesystem::create_directories(folder);  // for the servers' logs
     for (int i = 0; i < instances; ++i)
         setup.instances.push_back(std::make_unique<SiteProcess>(folder / std::to_string(i), arguments));
@@ -104,9 +108,37 @@ Setup start(const std::string& name, const std::filesystem::path& folder, const 
     return setup;
 }
 
-void printRow(const char* request, const std::string& target, int clients, const Figures& figures, double mebibytes) {
-    std::printf("%-20s %-24s %7d %10.0f %9.1f %8.2f %8.2f%s\n", request, target.c_str(), clients, figures.perSecond,
-                figures.perSecond * mebibytes, figures.p50, figures.p99, figures.failures ? "  (failures!)" : "");
+// pg_stat_statements is loaded at start, so the cluster starts again.
+void countStatements(const std::filesystem::path& cluster) {
+    site_test::stopCluster(cluster);
+    std::ofstream(cluster / "data" / "postgresql.conf", std::ios::app)
+        << "shared_preload_libraries = 'pg_stat_statements'\n";
+    site_test::restartCluster(cluster);
+}
+
+// Statements the database at `url` has run, these questions aside.
+std::int64_t statementsRun(const std::string& url) {
+    return site::PgConnection(url)
+        .run("SELECT coalesce(sum(calls), 0) FROM pg_stat_statements WHERE query NOT LIKE '%pg_stat_statements%' "
+             "AND dbid = (SELECT oid FROM pg_database WHERE datname = current_database())")
+        .integer(0, 0);
+}
+
+// `measure`, with the statements per request on PostgreSQL.
+Figures measureStatements(const Setup& setup, int clients, int total, const Request& request, double& perRequest) {
+    const std::int64_t before = setup.database.empty() ? 0 : statementsRun(setup.database);
+    const Figures figures = measure(setup.all(), clients, total, request);
+    if (!setup.database.empty())
+        perRequest = static_cast<double>(statementsRun(setup.database) - before) / (total / clients * clients);
+    return figures;
+}
+
+void printRow(const char* request, const std::string& target, int clients, const Figures& figures, double mebibytes,
+              double statements = -1) {
+    std::printf("%-20s %-24s %7d %10.0f %9.1f %8.2f %8.2f", request, target.c_str(), clients, figures.perSecond,
+                figures.perSecond * mebibytes, figures.p50, figures.p99);
+    if (statements >= 0) std::printf(" %10.2f", statements);
+    std::printf("%s\n", figures.failures ? "  (failures!)" : "");
 }
 
 // Microseconds per call of `call`, run `count` times on one thread.
@@ -120,7 +152,7 @@ void printStoreCalls(const std::string& name, site::Store& store, int count) {
     const auto user = site::createUser(store, "direct", "pw", false, 0, 1);
     store.replaceLinkCode(user, "code", 600, "");
     store.redeemLinkCode("code", "token", 0);
-    const double lookup = microseconds(count, [&](int) { store.userByToken("token", 0); });
+    const double lookup = microseconds(count, [&](int) { store.userByToken("token", 0, 0); });
     const double upload = microseconds(count / 10, [&](int i) {
         store.addShotWithinLimit({site::newShotId(), user, i, i + 1, 1}, i, 1000);
     });
@@ -134,7 +166,9 @@ int main(int argc, char** argv) {
     const int uploads = argc > 2 ? std::max(64, std::atoi(argv[2])) : 128;
     site_test::ScratchFolder folder;
     const site_test::OwnCluster cluster(true);
+    countStatements(cluster.folder());
     const site_test::ScratchDatabase oneInstance(cluster.folder()), twoInstances(cluster.folder());
+    for (const auto* database : {&oneInstance, &twoInstances}) database->execute("CREATE EXTENSION pg_stat_statements");
     std::vector<Setup> setups;
     setups.push_back(start("SQLite, 1 instance", folder.path() / "sqlite", "", 1));
     setups.push_back(start("PostgreSQL, 1 instance", folder.path() / "pg1", oneInstance.url(), 1));
@@ -143,8 +177,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> bodies;
     for (std::uint32_t seed = 0; seed < 8; ++seed) bodies.push_back(site_test::makePng(64, 64, seed, 1 << 20));
 
-    std::printf("%-20s %-24s %7s %10s %9s %8s %8s\n", "request", "store", "clients", "per s", "MiB/s", "p50 ms",
-                "p99 ms");
+    std::printf("%-20s %-24s %7s %10s %9s %8s %8s %10s\n", "request", "store", "clients", "per s", "MiB/s", "p50 ms",
+                "p99 ms", "stmts/req");
     for (int clients : {1, 16, 64}) {
         const int total = clients == 1 ? gets / 4 : gets;
         const Request healthz = [](httplib::SSLClient& client, int) {
@@ -157,7 +191,9 @@ int main(int argc, char** argv) {
                 const auto answer = client.Get("/api/me", setup.bearer);
                 return answer && answer->status == 200;
             };
-            printRow("GET /api/me", setup.name, clients, measure(setup.all(), clients, total, me), 0);
+            double statements = -1;
+            const Figures figures = measureStatements(setup, clients, total, me, statements);
+            printRow("GET /api/me", setup.name, clients, figures, 0, statements);
         }
     }
     std::printf("\n");

@@ -29,6 +29,13 @@ struct User {
     bool pro = false;
 };
 
+// The user behind a device's token, with their uploads on the day asked
+// about: what each request of the program needs, in one lookup.
+struct TokenUser {
+    User user;
+    int uploads = 0;
+};
+
 struct PasswordRecord {
     User user;
     std::string salt;
@@ -111,7 +118,7 @@ public:
     virtual std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
                                                std::int64_t now) = 0;
 
-    virtual std::optional<User> userByToken(const std::string& tokenHash, std::int64_t now) = 0;
+    virtual std::optional<TokenUser> userByToken(const std::string& tokenHash, std::int64_t now, std::int64_t day) = 0;
     virtual std::vector<Device> devicesOf(std::int64_t userId) = 0;
     virtual bool revokeDevice(std::int64_t userId, std::int64_t deviceId) = 0;
 

@@ -64,39 +64,42 @@ SiteResponse Site::notifications(const SiteRequest&) {
     return jsonResponse(200, dumpJson(items));
 }
 
-std::optional<User> Site::bearerUser(const SiteRequest& request, SiteResponse& refusal) {
+std::optional<TokenUser> Site::bearerUser(const SiteRequest& request, SiteResponse& refusal) {
     const std::string token = bearerToken(request.header("authorization"));
     if (token.empty()) {
         refusal = jsonError(401, messages::kNoToken);
         return std::nullopt;
     }
-    auto user = looksLikeSecret(token) ? store_.userByToken(sha256Hex(token), clock_()) : std::nullopt;
-    if (!user) refusal = jsonError(401, messages::kBadToken);
-    return user;
+    const std::int64_t now = clock_();
+    auto found = looksLikeSecret(token) ? store_.userByToken(sha256Hex(token), now, utcDay(now)) : std::nullopt;
+    if (!found) refusal = jsonError(401, messages::kBadToken);
+    return found;
 }
 
 SiteResponse Site::profile(const SiteRequest& request) {
     SiteResponse refusal;
-    const auto user = bearerUser(request, refusal);
-    if (!user) return refusal;
-    const int used = store_.uploadsOn(user->id, utcDay(clock_()));
-    return jsonResponse(
-        200, dumpJson({{"username", user->name}, {"pro", user->pro}, {"used", used}, {"limit", dailyLimit(user->pro)}}));
+    const auto found = bearerUser(request, refusal);
+    if (!found) return refusal;
+    const User& user = found->user;
+    return jsonResponse(200, dumpJson({{"username", user.name},
+                                       {"pro", user.pro},
+                                       {"used", found->uploads},
+                                       {"limit", dailyLimit(user.pro)}}));
 }
 
 // The device behind an upload, when the token, the declared length, the
 // type and the day's count allow it; all of it known before the body.
 std::optional<User> Site::uploader(const SiteRequest& request, SiteResponse& refusal) {
-    auto user = bearerUser(request, refusal);
-    if (!user) return std::nullopt;
+    const auto found = bearerUser(request, refusal);
+    if (!found) return std::nullopt;
     if (request.bodyTooLarge || request.declaredLength() > kMaxShotBytes || request.body.size() > kMaxShotBytes)
         refusal = jsonError(413, messages::kShotTooLarge);
     else if (!isPngContentType(request.header("content-type")))
         refusal = jsonError(415, messages::kNotPng);
-    else if (store_.uploadsOn(user->id, utcDay(clock_())) >= dailyLimit(user->pro))
+    else if (found->uploads >= dailyLimit(found->user.pro))
         refusal = jsonError(429, messages::kDailyLimit);
     else
-        return user;
+        return found->user;
     return std::nullopt;
 }
 

@@ -101,7 +101,7 @@ private:
     SiteResponse notifications(const SiteRequest& request);
     SiteResponse profile(const SiteRequest& request);
     SiteResponse uploadShot(const SiteRequest& request);
-    std::optional<User> bearerUser(const SiteRequest& request, SiteResponse& refusal);
+    std::optional<TokenUser> bearerUser(const SiteRequest& request, SiteResponse& refusal);
     std::optional<User> uploader(const SiteRequest& request, SiteResponse& refusal);
 
     // Public shot links

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -176,6 +177,12 @@ int statusOf(const httplib::Result& answer) {
     return answer ? answer->status : 0;
 }
 
+void expectUnavailable(const httplib::Result& answer) {
+    ASSERT_EQ(statusOf(answer), 503);
+    EXPECT_EQ(json::parse(answer->body)["error"], site::messages::kUnavailable);
+    EXPECT_NE(answer->get_header_value("Retry-After"), "");
+}
+
 // A shot stored through one is served by the other; the attempts of both
 // count against one limit. A held lock or a database that is down gives
 // 503 in bounded time while /healthz answers; while it is down,
@@ -209,11 +216,6 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
         return client;
     };
     auto client = patientClient();
-    const auto expectUnavailable = [](const httplib::Result& answer) {
-        ASSERT_EQ(statusOf(answer), 503);
-        EXPECT_EQ(json::parse(answer->body)["error"], site::messages::kUnavailable);
-        EXPECT_NE(answer->get_header_value("Retry-After"), "");
-    };
     {
         // A lock held by maintenance: a bounded wait, then 503, while /healthz answers.
         site::PgConnection maintenance(database.url());
@@ -254,6 +256,42 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     site_test::restartCluster(cluster.folder());
     EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);
     EXPECT_TRUE(a.client()->Get(link)->body == png);
+}
+
+// A database host that freezes with its connections open. With two
+// workers, one waits on the open connection and the other on opening a
+// second, each until its deadline; then the silent database holds at most
+// one worker at a time, and the other answers at once. Once the host runs
+// again the site recovers by itself, for all its workers.
+TEST(FrozenDatabase, AnswersUnavailableMeanwhileAndRecovers) {
+    site_test::OwnCluster cluster;
+    site_test::ScratchDatabase database(cluster.folder());
+    const auto store = site_test::SiteStore::database(database.url());
+    site_test::addSiteUser(store, "alice", "pw");
+    site_test::ScratchFolder folder;
+    SiteProcess site(folder.path(),
+                     {"--database", database.url(), "--threads", "2", "--metrics-listen", "127.0.0.1:0"});
+    const std::string token = site_test::linkDevice(site, store, "alice");
+    const auto me = [&] {
+        auto client = site.client();
+        client->set_read_timeout(15);
+        return client->Get("/api/me", bearer(token));
+    };
+    const auto atOnce = [](const std::function<void()>& request) {
+        std::vector<std::jthread> clients;
+        for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back(request);
+    };
+    {
+        const site_test::FrozenCluster frozen(cluster.folder());
+        atOnce([&] { expectUnavailable(me()); });
+        EXPECT_EQ(statusOf(site.client()->Get("/healthz")), 200);
+        EXPECT_EQ(statusOf(httplib::Client("127.0.0.1", site.metricsPort()).Get("/metrics")), 200);
+    }
+    int status = 0;
+    for (int tries = 0; tries < 100 && (status = statusOf(me())) != 200; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(status, 200);
+    atOnce([&] { EXPECT_EQ(statusOf(me()), 200); });
 }
 
 }  // namespace

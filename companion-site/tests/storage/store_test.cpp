@@ -71,15 +71,15 @@ TEST_P(StoreTest, OwnersOrderAndLastSeen) {
         store->replaceLinkCode(alice, "c" + device, kNow + 600, "");
         ASSERT_TRUE(store->redeemLinkCode("c" + device, "t" + device, kNow));
     }
-    store->userByToken("t1", kNow + site::kLastSeenStep - 1);
-    store->userByToken("t2", kNow + site::kLastSeenStep);
+    store->userByToken("t1", kNow + site::kLastSeenStep - 1, 0);
+    store->userByToken("t2", kNow + site::kLastSeenStep, 0);
     const auto devices = store->devicesOf(alice);
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_EQ(devices[0].lastSeenAt, kNow);
     EXPECT_EQ(devices[1].lastSeenAt, kNow + site::kLastSeenStep);
     EXPECT_FALSE(store->revokeDevice(bob, devices[0].id));
     EXPECT_TRUE(store->revokeDevice(alice, devices[0].id));
-    EXPECT_FALSE(store->userByToken("t1", kNow));
+    EXPECT_FALSE(store->userByToken("t1", kNow, 0));
 
     store->addSession("s", alice, "f", kNow + 10, alicePassword);
     EXPECT_TRUE(store->session("s", kNow + 9));
@@ -111,7 +111,7 @@ TEST_P(StoreTest, ImpossibleNamesAtSignInAreWrongPasswords) {
     site::ShotFiles files{place.dataFolder(), false};
     site::Site site{*store, files, [] { return kNow; }, site_test::kPublicUrl, site_test::kTestIterations};
     const std::string form = site::newSecret();
-    for (const std::string name : {std::string("%FF"), std::string(33, 'a')}) {
+    for (const std::string& name : {std::string("%FF"), std::string(33, 'a')}) {
         for (int i = 0; i <= site::kFreeFailures; ++i) {
             auto request = site_test::request("POST", "/account/sign-in", "form=" + form + "&user=" + name + "&password=pw");
             request.headers["cookie"] = std::string(site::kSignInCookie) + "=" + form;
@@ -168,7 +168,7 @@ TEST_P(StoreTest, ChecksHoldAcrossConnections) {
     EXPECT_EQ(tried, (GetParam() == StoreKind::Postgres ? 1 : 2) * site::kFreeFailures);
     ASSERT_EQ(other->devicesOf(alice).size(), 1u);
     EXPECT_TRUE(other->revokeDevice(alice, store->devicesOf(alice).at(0).id));
-    for (int i = 0; i < 8; ++i) EXPECT_FALSE(store->userByToken("token-" + std::to_string(i), kNow)) << i;
+    for (int i = 0; i < 8; ++i) EXPECT_FALSE(store->userByToken("token-" + std::to_string(i), kNow, 0)) << i;
     std::vector<std::string> swept[2];
     {
         std::jthread first([&] { swept[0] = store->takeExpiredShots(kNow); });

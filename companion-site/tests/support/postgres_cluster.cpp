@@ -3,9 +3,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -41,7 +43,35 @@ std::string clusterUrl(const std::filesystem::path& folder, const std::string& d
     return "postgresql://postgres@/" + database + "?host=" + folder.string();
 }
 
+// The server's process id and those of its children.
+std::vector<pid_t> clusterProcesses(const std::filesystem::path& folder) {
+    pid_t server = 0;
+    std::ifstream(folder / "data" / "postmaster.pid") >> server;
+    if (server <= 0) throw std::runtime_error("no running server in " + folder.string());
+    std::vector<pid_t> found{server};
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+        // After "pid (name)": the state, then the parent's id.
+        std::istringstream rest(line.substr(line.rfind(')') + 1));
+        char state = 0;
+        pid_t parent = 0;
+        if (rest >> state >> parent && parent == server) found.push_back(std::stoi(entry.path().filename()));
+    }
+    return found;
+}
+
 }  // namespace
+
+FrozenCluster::FrozenCluster(const std::filesystem::path& folder) : folder_(folder) {
+    // The server first, so it starts nothing new meanwhile.
+    for (const pid_t pid : clusterProcesses(folder_)) ::kill(pid, SIGSTOP);
+}
+
+FrozenCluster::~FrozenCluster() {
+    for (const pid_t pid : clusterProcesses(folder_)) ::kill(pid, SIGCONT);
+}
 
 void startCluster(const std::filesystem::path& folder, bool durable) {
     const auto user = clusterUser();

@@ -17,6 +17,20 @@ void stopCluster(const std::filesystem::path& folder);
 // Starts a stopped cluster again, on the same data.
 void restartCluster(const std::filesystem::path& folder);
 
+// The cluster's server and every process it started stopped (SIGSTOP) for
+// the holder's lifetime, then continued: a host that freezes without
+// closing its connections.
+class FrozenCluster {
+public:
+    explicit FrozenCluster(const std::filesystem::path& folder);
+    FrozenCluster(const FrozenCluster&) = delete;
+    FrozenCluster& operator=(const FrozenCluster&) = delete;
+    ~FrozenCluster();
+
+private:
+    std::filesystem::path folder_;
+};
+
 // A cluster of its own in a new temporary folder, stopped and removed at
 // the end.
 class OwnCluster {

@@ -1,7 +1,9 @@
 #include "storage/postgres/postgres_handles.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -11,12 +13,17 @@
 namespace site {
 namespace {
 
-// How long a first connection may take before the database counts as down.
-constexpr char kConnectSeconds[] = "5";
+using Clock = std::chrono::steady_clock;
+
+// How long opening a session may take before the database counts as down.
+constexpr auto kConnectTime = std::chrono::seconds(5);
 // Every statement, and every wait for a lock within one, is bounded on each
 // connection, so a lock held by maintenance or a stuck query gives a 503
 // instead of pinning a worker.
 constexpr char kSessionLimits[] = "-c statement_timeout=5000 -c lock_timeout=2000";
+// The server's statement timeout answers first; this one is for a server
+// that cannot answer at all, such as a frozen host whose connections stay open.
+constexpr auto kAnswerTime = std::chrono::milliseconds(6500);
 // A server that ends an idle connection says so first; reading that message
 // and then the end of the stream takes at most this many reads.
 constexpr int kIdleReads = 3;
@@ -96,15 +103,56 @@ void PgParams::add(Bytes value) {
     push(value.bytes.empty() ? "" : value.bytes.data(), static_cast<int>(value.bytes.size()), 1);
 }
 
-PgConnection::PgConnection(const std::string& url) : connection_(nullptr, &PQfinish) {
-    // Later keywords win: the address may set its own timeout and name.
-    const char* keywords[] = {"connect_timeout", "application_name", "options", "dbname", nullptr};
-    const char* values[] = {kConnectSeconds, "clipvane-site", kSessionLimits, url.c_str(), nullptr};
-    connection_.reset(PQconnectdbParams(keywords, values, 1));
-    if (!connection_) throw std::bad_alloc();
-    if (PQstatus(connection_.get()) != CONNECTION_OK)
-        throw StoreUnavailable("cannot connect to the database: " + trimmed(PQerrorMessage(connection_.get())));
-    PQsetNoticeProcessor(connection_.get(), ignoreNotice, nullptr);
+PgConnection::PgConnection(std::string url, Open open) : url_(std::move(url)), connection_(nullptr, &PQfinish) {
+    if (open == Open::Now) connect();
+}
+
+// Waits until the socket is ready for `events`; once `deadline` passes the
+// server counts as silent and the session is dropped.
+void PgConnection::waitOrDrop(PGconn* connection, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd ready{PQsocket(connection), events, 0};
+        const int got = ::poll(&ready, 1, static_cast<int>(left));
+        if (got != 0 && !(got < 0 && errno == EINTR)) return;  // libpq reads and reports the rest
+    }
+    drop();
+    silent_ = true;
+    throw StoreUnavailable("the database did not answer in time");
+}
+
+void PgConnection::connect() {
+    prepared_.clear();
+    silent_ = false;
+    // Later keywords win: the address may set its own name.
+    const char* keywords[] = {"application_name", "options", "dbname", nullptr};
+    const char* values[] = {"clipvane-site", kSessionLimits, url_.c_str(), nullptr};
+    connection_.reset(PQconnectStartParams(keywords, values, 1));
+    PGconn* connection = connection_.get();
+    if (!connection) throw std::bad_alloc();
+    const auto deadline = Clock::now() + kConnectTime;
+    for (auto state = PGRES_POLLING_WRITING; state != PGRES_POLLING_OK; state = PQconnectPoll(connection)) {
+        if (state == PGRES_POLLING_FAILED || PQstatus(connection) == CONNECTION_BAD)
+            throw StoreUnavailable("cannot connect to the database: " + trimmed(PQerrorMessage(connection)));
+        waitOrDrop(connection, state == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline);
+    }
+    // Sends never block either: a frozen server stops reading long before
+    // a 1 MiB piece of a shot is written.
+    PQsetnonblocking(connection, 1);
+    PQsetNoticeProcessor(connection, ignoreNotice, nullptr);
+}
+
+PGconn* PgConnection::live() {
+    if (!connection_) throw StoreUnavailable("the database connection was dropped");
+    return connection_.get();
+}
+
+void PgConnection::drop() {
+    if (!connection_) return;
+    // PQfinish says goodbye first; with the socket shut that cannot block.
+    ::shutdown(PQsocket(connection_.get()), SHUT_RDWR);
+    connection_.reset();
 }
 
 PgResult PgConnection::checked(PGresult* raw) {
@@ -119,36 +167,56 @@ PgResult PgConnection::checked(PGresult* raw) {
     throw std::runtime_error("database: " + message);
 }
 
+// The whole request goes out, then every result comes back, each wait
+// bounded by one deadline a little past the server's own statement timeout.
+PgResult PgConnection::answer(int sent) {
+    PGconn* connection = connection_.get();
+    if (!sent) return checked(nullptr);
+    const auto deadline = Clock::now() + kAnswerTime;
+    for (int unsent; (unsent = PQflush(connection)) != 0;) {
+        if (unsent < 0) return checked(nullptr);
+        waitOrDrop(connection, POLLIN | POLLOUT, deadline);
+        if (!PQconsumeInput(connection)) return checked(nullptr);
+    }
+    std::unique_ptr<PGresult, decltype(&PQclear)> kept(nullptr, &PQclear);
+    for (;;) {
+        while (PQisBusy(connection)) {
+            waitOrDrop(connection, POLLIN, deadline);
+            if (!PQconsumeInput(connection)) break;
+        }
+        std::unique_ptr<PGresult, decltype(&PQclear)> next(PQgetResult(connection), &PQclear);
+        if (!next) break;
+        // Of several statements, the first failure or else the last result.
+        if (!kept || PQresultStatus(kept.get()) != PGRES_FATAL_ERROR) kept = std::move(next);
+    }
+    return checked(kept.release());
+}
+
 PgResult PgConnection::runPrepared(const char* sql, const PgParams& params, int resultFormat) {
+    PGconn* connection = live();
     auto found = prepared_.find(sql);
     if (found == prepared_.end()) {
         std::string name = "s" + std::to_string(prepared_.size());
-        checked(PQprepare(connection_.get(), name.c_str(), sql, 0, nullptr));
+        answer(PQsendPrepare(connection, name.c_str(), sql, 0, nullptr));
         found = prepared_.emplace(sql, std::move(name)).first;
     }
-    return checked(PQexecPrepared(connection_.get(), found->second.c_str(), params.count(), params.values(),
-                                  params.lengths(), params.formats(), resultFormat));
+    return answer(PQsendQueryPrepared(connection, found->second.c_str(), params.count(), params.values(),
+                                      params.lengths(), params.formats(), resultFormat));
 }
 
 void PgConnection::exec(const char* sql) {
-    checked(PQexec(connection_.get(), sql));
+    answer(PQsendQuery(live(), sql));
 }
 
 void PgConnection::refresh() {
     PGconn* connection = connection_.get();
-    for (int read = 0; read < kIdleReads && PQstatus(connection) == CONNECTION_OK; ++read) {
+    for (int read = 0; connection && read < kIdleReads && PQstatus(connection) == CONNECTION_OK; ++read) {
         pollfd ready{PQsocket(connection), POLLIN, 0};
         if (::poll(&ready, 1, 0) <= 0) break;
         PQconsumeInput(connection);
     }
-    if (PQstatus(connection) != CONNECTION_OK || PQtransactionStatus(connection) != PQTRANS_IDLE) reconnect();
-}
-
-void PgConnection::reconnect() {
-    prepared_.clear();
-    PQreset(connection_.get());
-    if (PQstatus(connection_.get()) != CONNECTION_OK)
-        throw StoreUnavailable("cannot connect to the database: " + trimmed(PQerrorMessage(connection_.get())));
+    if (!connection || PQstatus(connection) != CONNECTION_OK || PQtransactionStatus(connection) != PQTRANS_IDLE)
+        connect();
 }
 
 PgTransaction::PgTransaction(PgConnection& connection) : connection_(connection) {

@@ -1,10 +1,13 @@
 #pragma once
 // Owners of a PostgreSQL connection and its results. Statements are
 // prepared once per connection; a failure is either StoreUnavailable (the
-// database cannot be reached, try again later) or a plain runtime error.
+// database cannot be reached or did not answer in time, try again later) or
+// a plain runtime error. Every wait on the server has a deadline, so a host
+// that freezes without closing its connections cannot pin the caller.
 
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,8 +66,9 @@ private:
 
 class PgConnection {
 public:
+    enum class Open { Now, OnRefresh };
     // Throws StoreUnavailable, with libpq's reason, when it cannot connect.
-    explicit PgConnection(const std::string& url);
+    explicit PgConnection(std::string url, Open open = Open::Now);
 
     // Runs one statement, prepared on first use on this connection.
     template <typename... Args>
@@ -80,12 +84,16 @@ public:
     void exec(const char* sql);
 
     // Before a connection is used again: one that the server closed while it
-    // was idle, or that was left broken, is opened anew.
+    // was idle, or that was left broken or dropped, is opened anew.
     void refresh();
+    // True when the last call or opening let its deadline pass.
+    bool fellSilent() const { return silent_; }
 
 private:
+    const std::string url_;
     std::unique_ptr<PGconn, decltype(&PQfinish)> connection_;
     std::unordered_map<const char*, std::string> prepared_;
+    bool silent_ = false;
 
     static constexpr int kTextResult = 0;
     static constexpr int kBinaryResult = 1;
@@ -97,8 +105,15 @@ private:
         return params;
     }
     PgResult runPrepared(const char* sql, const PgParams& params, int resultFormat);
+    // Waits for the answer to what was just sent; `sent` is what PQsend* said.
+    PgResult answer(int sent);
     PgResult checked(PGresult* result);
-    void reconnect();
+    PGconn* live();
+    void connect();
+    // Closes the session at once, without a word to the server, which may
+    // never read it.
+    void drop();
+    void waitOrDrop(PGconn* connection, short events, std::chrono::steady_clock::time_point deadline);
 };
 
 // BEGIN now; ROLLBACK unless committed.

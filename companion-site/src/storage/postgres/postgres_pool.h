@@ -2,7 +2,12 @@
 // A small pool of PostgreSQL connections shared by the request threads.
 // Each is opened when first needed and re-opened when it was lost, so a
 // database that went away and came back is used again without a restart.
+// Once the database lets a deadline pass it counts as silent: until it
+// answers again, one caller at a time, after a pause, tries it while the
+// others get StoreUnavailable at once, so a frozen host holds one worker,
+// not all of them.
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -22,7 +27,7 @@ public:
 
     class Lease {
     public:
-        Lease(PgPool& pool, OperationTimer timer, std::unique_ptr<PgConnection> connection);
+        Lease(PgPool& pool, OperationTimer timer, std::unique_ptr<PgConnection> connection, bool probe);
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
         ~Lease();
@@ -33,6 +38,7 @@ public:
         PgPool& pool_;
         OperationTimer timer_;
         std::unique_ptr<PgConnection> connection_;
+        const bool probe_;  // the one caller trying a silent database
     };
 
     // A usable connection for one store operation; StoreUnavailable when the
@@ -49,9 +55,12 @@ private:
     std::vector<std::unique_ptr<PgConnection>> idle_;
     int opened_ = 0;
     Histogram* timing_ = nullptr;
+    bool silent_ = false;
+    bool probing_ = false;
+    std::chrono::steady_clock::time_point nextProbe_;
 
-    std::unique_ptr<PgConnection> take();
-    void giveBack(std::unique_ptr<PgConnection> connection);
+    std::unique_ptr<PgConnection> take(bool& probe);
+    void giveBack(std::unique_ptr<PgConnection> connection, bool probe);
 };
 
 }  // namespace site

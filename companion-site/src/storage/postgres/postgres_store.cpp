@@ -250,16 +250,18 @@ std::optional<User> PostgresStore::redeemLinkCode(const std::string& codeHash, c
         codeHash, tokenHash, now));
 }
 
-std::optional<User> PostgresStore::userByToken(const std::string& tokenHash, std::int64_t now) {
-    auto connection = pool_.lease();
-    const auto rows = connection->run("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at "
-                                      "FROM tokens JOIN users ON users.id = tokens.user_id WHERE tokens.hash = $1",
-                                      tokenHash);
+// One round trip: the device's last-seen time moves, at most once a step,
+// in the same statement that finds its user and the day's uploads.
+std::optional<TokenUser> PostgresStore::userByToken(const std::string& tokenHash, std::int64_t now,
+                                                    std::int64_t day) {
+    const auto rows = pool_.lease()->run(
+        "WITH seen AS (UPDATE tokens SET last_seen_at = $2 WHERE hash = $1 AND last_seen_at <= $2::bigint - $3::bigint) "
+        "SELECT users.id, users.name, users.pro, "
+        "  coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = $4), 0) "
+        "FROM tokens JOIN users ON users.id = tokens.user_id WHERE tokens.hash = $1",
+        tokenHash, now, kLastSeenStep, day);
     if (rows.rows() == 0) return std::nullopt;
-    if (now - rows.integer(0, 4) >= kLastSeenStep)
-        connection->run("UPDATE tokens SET last_seen_at = $1 WHERE id = $2 AND last_seen_at < $1", now,
-                        rows.integer(0, 3));
-    return userFrom(rows, 0, 0);
+    return TokenUser{userFrom(rows, 0, 0), static_cast<int>(rows.integer(0, 3))};
 }
 
 std::vector<Device> PostgresStore::devicesOf(std::int64_t userId) {

@@ -28,7 +28,7 @@ public:
     std::optional<User> redeemLinkCode(const std::string& codeHash, const std::string& tokenHash,
                                        std::int64_t now) override;
 
-    std::optional<User> userByToken(const std::string& tokenHash, std::int64_t now) override;
+    std::optional<TokenUser> userByToken(const std::string& tokenHash, std::int64_t now, std::int64_t day) override;
     std::vector<Device> devicesOf(std::int64_t userId) override;
     bool revokeDevice(std::int64_t userId, std::int64_t deviceId) override;
 

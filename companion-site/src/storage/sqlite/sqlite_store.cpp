@@ -244,13 +244,15 @@ std::optional<User> SqliteStore::redeemLinkCode(const std::string& codeHash, con
     return owner->first;
 }
 
-std::optional<User> SqliteStore::userByToken(const std::string& tokenHash, std::int64_t now) {
+std::optional<TokenUser> SqliteStore::userByToken(const std::string& tokenHash, std::int64_t now, std::int64_t day) {
     const Held held(mutex_, timing_);
-    auto found = query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at FROM tokens "
-                       "JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
-                       [&](Statement& s) -> std::optional<std::pair<User, std::pair<std::int64_t, std::int64_t>>> {
-                           if (!s.bind(1, tokenHash).step()) return std::nullopt;
-                           return std::pair{userFrom(s, 0), std::pair{s.integer(3), s.integer(4)}};
+    auto found = query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at, "
+                       "coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = ?), 0) "
+                       "FROM tokens JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
+                       [&](Statement& s) -> std::optional<std::pair<TokenUser, std::pair<std::int64_t, std::int64_t>>> {
+                           if (!s.bind(1, day).bind(2, tokenHash).step()) return std::nullopt;
+                           return std::pair{TokenUser{userFrom(s, 0), static_cast<int>(s.integer(5))},
+                                            std::pair{s.integer(3), s.integer(4)}};
                        });
     if (!found) return std::nullopt;
     if (now - found->second.second >= kLastSeenStep) {
