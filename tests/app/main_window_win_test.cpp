@@ -216,9 +216,9 @@ RECT changedArea(const Pixels& before, const Pixels& after) {
     return area;
 }
 
-// What changes on a page is drawn where its box is, at 100 % and 150 %:
-// the status line above the tabs, the week's bars standing on their base
-// line, a name or a news item however long inside its boxes.
+// What changes on a page is drawn in its box, from the box's top, at 100 %
+// and 150 %: the status line clear of the tabs, the week's bars standing on
+// their base line, a name or a news item however long inside its boxes.
 TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
     std::string longWords;
     while (longWords.size() < 20000) longWords += "очень длинное имя пользователя ";
@@ -236,7 +236,11 @@ TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
          },
          {24, 139, 358, 296}},
         {"name", [] { app.currentPage = 4; }, [&] { app.profile = {{"username", longWords}}; }, {42, 138, 342, 163}},
-        {"news", [] { app.currentPage = 3; app.news = nlohmann::json::array({{{"title", "a"}, {"body", "b"}}}); },
+        {"news",
+         [] {
+             app.currentPage = 3;
+             app.news = nlohmann::json::array({{{"title", "Новость"}, {"body", "b"}}});
+         },
          [&] { app.news = nlohmann::json::array({{{"title", longWords}, {"body", std::string(50000, 'x')}}}); },
          {24, 177, 356, 296}},
     };
@@ -252,6 +256,7 @@ TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
             RECT box{std::lround(row.box.left * scale) - 1, std::lround(row.box.top * scale) - 1,
                      std::lround(row.box.right * scale) + 1, std::lround(row.box.bottom * scale) + 1};
             EXPECT_FALSE(IsRectEmpty(&area));
+            EXPECT_LT(area.top, box.top + std::lround(8 * scale));
             RECT both{};
             UnionRect(&both, &area, &box);
             EXPECT_TRUE(EqualRect(&both, &box)) << area.left << "," << area.top << "," << area.right << ","
