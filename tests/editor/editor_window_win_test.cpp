@@ -125,9 +125,7 @@ TEST_F(EditorWindow, OpensOnTheMainWindowsCornerAndFollowsTheMinimumSizeAndDpi) 
     EXPECT_EQ(app.statusLine, L"Добавьте пометки, сохраните PNG или загрузите на сайт");
     EXPECT_TRUE(IsWindowVisible(editor));
     EXPECT_EQ(readWindowText(editor), L"Clipvane — Редактор");
-    const int ids[] = {300, 301, 302, 303, 304, 305, 206, 207, 204, 205, 201, 202, 203};
     ASSERT_EQ(editorState.toolbarButtons.size(), 13u);
-    for (int i = 0; i < 13; ++i) EXPECT_EQ(GetDlgCtrlID(editorState.toolbarButtons[i]), ids[i]);
 
     MINMAXINFO info{};
     SendMessageW(editor, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
