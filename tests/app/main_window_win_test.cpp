@@ -5,25 +5,53 @@
 #include <windows.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "main_window_fixture_win.h"
-
 #include "app/command_ids.h"
 #include "app/control_layout.h"
+#include "app/controls.h"
 #include "app/drawing_kit.h"
+#include "app/pages.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
 #include "editor/upload_start.h"
 #include "site/request_runner.h"
-#include "storage/text.h"
+#include "storage/capture_history.h"
 #include "support/pixels_win.h"
+#include "support/win_harness.h"
 
-namespace apptest {
 namespace {
+
+using namespace testsupport;
+
+// Each test starts from a settled page 0 of an unlinked, empty profile with
+// no request running.
+class MainWindowTest : public ShellSuite {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(ShellSuite::SetUp());
+        app.busy = false;
+        app.token.clear();
+        app.statusLine = L"Готов к первому снимку";
+        app.currentPage = 0;
+        app.indicatorPos = 0.0f;
+        app.pageProgress = 1.0f;
+        app.pageDirection = 1;
+        app.profile = nlohmann::json::object();
+        app.news = nlohmann::json::array();
+        app.settingsDoc["captures"] = nlohmann::json::object();
+        KillTimer(app.mainWindow, TIMER_PAGE_ANIMATION);
+        rebuildControls();
+        ShowWindow(app.mainWindow, SW_SHOW);
+        pumpMessages();
+    }
+
+    static LRESULT command(int id) { return SendMessageW(app.mainWindow, WM_COMMAND, id, 0); }
+};
 
 TEST_F(MainWindowTest, LeavingTheProfilePageLeavesNoFormBehind) {
     command(ID_PAGE_FIRST + 4);
@@ -171,5 +199,84 @@ TEST_F(MainWindowTest, EveryGuardCollectsAResultThatCouldNotBePosted) {
     EXPECT_EQ(editorState.editorWindow, nullptr);
 }
 
+Pixels render(float scale) {
+    int width = static_cast<int>(380 * scale), height = static_cast<int>(440 * scale);
+    if (scale == 1.0f) return renderWith(width, height, [](HDC dc) { paintMainWindow(app.mainWindow, dc); });
+    return renderWith(width, height, [&](HDC dc) { paintMainWindowAt(dc, width, height, scale); });
+}
+
+// The smallest rectangle holding every pixel that differs between two images.
+RECT changedArea(const Pixels& before, const Pixels& after) {
+    RECT area{before.width, before.height, 0, 0};
+    for (int y = 0; y < before.height; ++y)
+        for (int x = 0; x < before.width; ++x)
+            if (before.at(x, y) != after.at(x, y))
+                area = {std::min<LONG>(area.left, x), std::min<LONG>(area.top, y), std::max<LONG>(area.right, x + 1),
+                        std::max<LONG>(area.bottom, y + 1)};
+    return area;
+}
+
+// What changes on a page is drawn in its box, from the box's top, at 100 %
+// and 150 %: the status line clear of the tabs, the week's bars standing on
+// their base line, a name or a news item however long inside its boxes.
+TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
+    std::string longWords;
+    while (longWords.size() < 20000) longWords += "очень длинное имя пользователя ";
+    struct Row {
+        const char* what;
+        std::function<void()> page, change;
+        RECT box;  // units
+    };
+    const Row rows[] = {
+        {"status", [] {}, [] { app.statusLine = L"Снимок сохранён"; }, {24, 355, 356, 380}},
+        {"week", [] { app.currentPage = 1; },
+         [] {
+             app.settingsDoc["captures"][dayKey(-3)] = 10;
+             app.settingsDoc["captures"][dayKey(0)] = 1;
+         },
+         {24, 139, 358, 296}},
+        {"name", [] { app.currentPage = 4; }, [&] { app.profile = {{"username", longWords}}; }, {42, 138, 342, 163}},
+        {"news",
+         [] {
+             app.currentPage = 3;
+             app.news = nlohmann::json::array({{{"title", "Новость"}, {"body", "b"}}});
+         },
+         [&] { app.news = nlohmann::json::array({{{"title", longWords}, {"body", std::string(50000, 'x')}}}); },
+         {24, 177, 356, 296}},
+    };
+    for (float scale : {1.0f, 1.5f}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.what) + " at " + std::to_string(scale));
+            SetUp();
+            row.page();
+            Pixels before = render(scale);
+            row.change();
+            RECT area = changedArea(before, render(scale));
+            // Smoothed edges may reach one pixel out.
+            RECT box{std::lround(row.box.left * scale) - 1, std::lround(row.box.top * scale) - 1,
+                     std::lround(row.box.right * scale) + 1, std::lround(row.box.bottom * scale) + 1};
+            EXPECT_FALSE(IsRectEmpty(&area));
+            EXPECT_LT(area.top, box.top + std::lround(8 * scale));
+            RECT both{};
+            UnionRect(&both, &area, &box);
+            EXPECT_TRUE(EqualRect(&both, &box)) << area.left << "," << area.top << "," << area.right << ","
+                                                << area.bottom;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, MalformedStateStillPaintsTheDefaults) {
+    app.token = "token";
+    app.profile = nlohmann::json::array({1, 2, 3});
+    app.news = "not news";
+    app.pageProgress = std::numeric_limits<float>::quiet_NaN();
+    app.settingsDoc["captures"] = nlohmann::json::array({"x"});
+    for (int page : {-3, 0, 1, 4, 99}) {
+        app.currentPage = page;
+        Pixels image = render(1.0f);
+        EXPECT_EQ(std::count(image.argb.begin(), image.argb.end(), kUnpainted), 0) << page;
+    }
+    EXPECT_LE(channelDistance(render(1.0f).at(29, 149), 0xFF8F42E7), 3) << "a page past the last draws the last";
+}
+
 }  // namespace
-}  // namespace apptest

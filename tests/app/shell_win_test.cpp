@@ -9,8 +9,7 @@
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "editor/editor_state.h"
-#include "support/shell_session_win.h"
-#include "support/win_process.h"
+#include "support/win_harness.h"
 
 namespace {
 
@@ -66,6 +65,20 @@ TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
     EXPECT_EQ(editorState.editorWindow, nullptr);
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
     EXPECT_EQ(app.statusLine, L"Не удалось открыть редактор. Сделайте снимок ещё раз");
+}
+
+// The tray icon is the way back to a hidden window and the only way out: a
+// left click shows the window, the right button's menu ends the program.
+TEST_F(InProcessShell, TrayIconClickShowsTheWindowAndItsMenuQuits) {
+    ASSERT_TRUE(startTestShell());
+    HWND window = app.mainWindow;
+    ShowWindow(window, SW_HIDE);
+    SendMessageW(window, WM_TRAY_NOTIFY, 0, WM_LBUTTONUP);
+    EXPECT_TRUE(IsWindowVisible(window));
+    // Keys already queued drive the menu's own loop: up to its last item.
+    for (WPARAM key : {VK_UP, VK_RETURN}) PostMessageW(window, WM_KEYDOWN, key, 1);
+    SendMessageW(window, WM_TRAY_NOTIFY, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(window); }));
 }
 
 TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {

@@ -9,11 +9,12 @@
 #include <functional>
 
 #include "app/app_state.h"
+#include "app/win_handles.h"
 #include "capture/capture.h"
 #include "capture/support/screen_pattern_win.h"
 #include "editor/editor_state.h"
-#include "support/shell_session_win.h"
-#include "support/win_process.h"
+#include "support/pixels_win.h"
+#include "support/win_harness.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ std::vector<HWND> overlayWindows() {
 // Pixels of the image that differ from the pattern at (left, top) onward,
 // where a monitor shows them.
 int patternMismatches(Gdiplus::Bitmap& image, int left, int top) {
-    std::vector<std::uint32_t> pixels = bitmapPixels(image);
+    std::vector<std::uint32_t> pixels = testsupport::pixelsOf(image).argb;
     int width = static_cast<int>(image.GetWidth());
     int mismatches = 0;
     for (size_t i = 0; i < pixels.size(); ++i) {
@@ -156,7 +157,9 @@ struct Shown {
         pumpMessages();
         Sleep(150);
         pumpMessages();
-        pixels = screenPixels(0, 0, kWidth, kHeight);
+        pixels = testsupport::renderWith(kWidth, kHeight, [](HDC dc) {
+            BitBlt(dc, 0, 0, kWidth, kHeight, ScreenDc().get(), kDesktop.left, kDesktop.top, SRCCOPY);
+        }).argb;
     }
     std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * kWidth + x]; }
     std::vector<std::uint32_t> pixels;
@@ -178,7 +181,7 @@ OverlayLook lookAt(const Shown& shown, const RECT& clear, const RECT& text, cons
             if (!onMonitor(x, y)) continue;
             std::uint32_t colour = shown.at(x, y);
             if (PtInRect(&clear, {x, y}))
-                look.notClear += colour != (patternColour(x, y) & 0x00FFFFFF);
+                look.notClear += colour != patternColour(x, y);
             else if (PtInRect(&text, {x, y}))
                 look.text += bright(colour);
             else if (!PtInRect(&skipped, {x, y}))
@@ -244,8 +247,8 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
         // The frame: two pixels wide on the right and the bottom edge.
         int grey = 0;
         for (int step = -2; step <= 2; ++step) {
-            grey += dragging.at(area.right + step, (area.top + area.bottom) / 2) == 0xE5E5E5u;
-            grey += dragging.at((area.left + area.right) / 2, area.bottom + step) == 0xE5E5E5u;
+            grey += dragging.at(area.right + step, (area.top + area.bottom) / 2) == 0xFFE5E5E5u;
+            grey += dragging.at((area.left + area.right) / 2, area.bottom + step) == 0xFFE5E5E5u;
         }
         EXPECT_EQ(grey, 4);
 

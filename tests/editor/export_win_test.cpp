@@ -9,7 +9,7 @@
 #include "editor/editor_state.h"
 #include "editor/export.h"
 #include "editor/support/pictures_win.h"
-#include "support/win_process.h"
+#include "support/win_harness.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/win_process.h"
+#include "support/win_harness.h"
 
 namespace fs = std::filesystem;
 using namespace testsupport;

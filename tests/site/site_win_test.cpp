@@ -21,7 +21,7 @@
 #include "site/shot_upload.h"
 #include "storage/text.h"
 #include "support/file_bytes.h"
-#include "support/pump_until_win.h"
+#include "support/win_harness.h"
 
 using nlohmann::json;
 using testsupport::pumpUntil;

@@ -15,7 +15,7 @@
 #include "storage/settings.h"
 #include "storage/text.h"
 #include "support/file_bytes.h"
-#include "support/win_process.h"
+#include "support/win_harness.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;

@@ -54,29 +54,14 @@ int channelDistance(std::uint32_t a, std::uint32_t b) {
     return largest;
 }
 
-RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin) {
-    auto cut = [](long value, int limit) { return std::clamp<long>(value, 0, limit); };
-    RECT rect;
-    rect.left = cut(std::lround(std::floor(box.x * scale)) - margin, image.width);
-    rect.top = cut(std::lround(std::floor(box.y * scale)) - margin, image.height);
-    rect.right = cut(std::lround(std::ceil((box.x + box.width) * scale)) + margin, image.width);
-    rect.bottom = cut(std::lround(std::ceil((box.y + box.height) * scale)) + margin, image.height);
-    return rect;
-}
-
-int compareImages(const Pixels& actual, const Pixels& expected, int tolerance, const std::vector<RECT>& ignored) {
+int compareImages(const Pixels& actual, const Pixels& expected, int tolerance) {
     if (actual.width != expected.width || actual.height != expected.height) {
         return std::max(actual.width * actual.height, expected.width * expected.height);
     }
-    auto skipped = [&](int x, int y) {
-        return std::any_of(ignored.begin(), ignored.end(), [&](const RECT& rect) {
-            return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
-        });
-    };
     int differing = 0;
     for (int y = 0; y < actual.height; ++y) {
         for (int x = 0; x < actual.width; ++x) {
-            differing += !skipped(x, y) && channelDistance(actual.at(x, y), expected.at(x, y)) > tolerance;
+            differing += channelDistance(actual.at(x, y), expected.at(x, y)) > tolerance;
         }
     }
     return differing;
@@ -90,26 +75,21 @@ bool savePng(const Pixels& image, const std::wstring& path) {
     return bitmap.Save(path.c_str(), &*encoder, nullptr) == Gdiplus::Ok;
 }
 
+Pixels pixelsOf(Gdiplus::Bitmap& bitmap) {
+    Pixels image{static_cast<int>(bitmap.GetWidth()), static_cast<int>(bitmap.GetHeight()), {}};
+    image.argb.resize(static_cast<std::size_t>(image.width) * image.height);
+    Gdiplus::Rect all(0, 0, image.width, image.height);
+    Gdiplus::BitmapData data{static_cast<UINT>(image.width), static_cast<UINT>(image.height), image.width * 4,
+                             PixelFormat32bppARGB, image.argb.data(), 0};
+    bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB, &data);
+    bitmap.UnlockBits(&data);
+    return image;
+}
+
 std::optional<Pixels> loadPng(const std::wstring& path) {
     Gdiplus::Bitmap bitmap(path.c_str());
     if (bitmap.GetLastStatus() != Gdiplus::Ok) return std::nullopt;
-    Pixels image;
-    image.width = static_cast<int>(bitmap.GetWidth());
-    image.height = static_cast<int>(bitmap.GetHeight());
-    image.argb.resize(static_cast<std::size_t>(image.width) * image.height);
-    Gdiplus::Rect all(0, 0, image.width, image.height);
-    Gdiplus::BitmapData data{};
-    data.Width = image.width;
-    data.Height = image.height;
-    data.Stride = image.width * 4;
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = image.argb.data();
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
-                        &data) != Gdiplus::Ok) {
-        return std::nullopt;
-    }
-    bitmap.UnlockBits(&data);
-    return image;
+    return pixelsOf(bitmap);
 }
 
 }  // namespace testsupport

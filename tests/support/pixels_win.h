@@ -1,8 +1,9 @@
 #pragma once
-// Drawing into memory and looking at the result: colours, rectangles in
-// 1/96-inch units, and comparison with stored PNG images.
+// Drawing into memory and looking at the result: colours, and comparison
+// with stored PNG images.
 
 #include <windows.h>
+#include <gdiplus.h>
 
 #include <cstdint>
 #include <functional>
@@ -29,17 +30,12 @@ Pixels renderWith(int width, int height, const std::function<void(HDC)>& paint);
 // The largest difference of one colour channel.
 int channelDistance(std::uint32_t a, std::uint32_t b);
 
-// The pixels a box in units covers at a scale, grown by `margin` pixels on
-// every side and cut to the image.
-struct UnitBox {
-    float x, y, width, height;
-};
-RECT pixelRect(const Pixels& image, const UnitBox& box, float scale, int margin = 0);
-
 // How many pixels have a channel off by more than the tolerance; images of
-// different sizes differ everywhere. Rectangles in `ignored` (pixels) are
-// left out of the comparison.
-int compareImages(const Pixels& actual, const Pixels& expected, int tolerance, const std::vector<RECT>& ignored = {});
+// different sizes differ everywhere.
+int compareImages(const Pixels& actual, const Pixels& expected, int tolerance);
+
+// The pixels of a picture, as it holds them.
+Pixels pixelsOf(Gdiplus::Bitmap& bitmap);
 
 bool savePng(const Pixels& image, const std::wstring& path);
 std::optional<Pixels> loadPng(const std::wstring& path);

@@ -74,33 +74,4 @@ void PatternWindow::run(HANDLE ready) {
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
 }
 
-std::vector<std::uint32_t> bitmapPixels(Gdiplus::Bitmap& bitmap) {
-    int width = static_cast<int>(bitmap.GetWidth());
-    int height = static_cast<int>(bitmap.GetHeight());
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height);
-    Gdiplus::BitmapData data{};
-    data.Width = width;
-    data.Height = height;
-    data.Stride = width * 4;
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = pixels.data();
-    Gdiplus::Rect whole(0, 0, width, height);
-    bitmap.LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppARGB,
-                    &data);
-    bitmap.UnlockBits(&data);
-    return pixels;
-}
-
-std::vector<std::uint32_t> screenPixels(int x, int y, int width, int height) {
-    VirtualScreen screen = readVirtualScreen();
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height);
-    DibCanvas canvas(width, height);
-    if (!canvas.valid()) return pixels;
-    ScreenDc screenDc;
-    BitBlt(canvas.dc(), 0, 0, width, height, screenDc.get(), screen.left + x, screen.top + y, SRCCOPY);
-    GdiFlush();
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = canvas.pixels()[i] & 0x00FFFFFF;
-    return pixels;
-}
-
 }  // namespace capturetest

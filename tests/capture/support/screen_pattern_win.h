@@ -1,13 +1,11 @@
 #pragma once
 // A window of known pixels over the whole virtual screen, so a test knows
-// what a screen copy must hold, and pixel reading helpers.
+// what a screen copy must hold.
 
 #include <windows.h>
-#include <gdiplus.h>
 
 #include <cstdint>
 #include <thread>
-#include <vector>
 
 namespace capturetest {
 
@@ -31,12 +29,5 @@ private:
     std::thread thread_;
     HWND window_ = nullptr;
 };
-
-// The pixels of a bitmap as 0xAARRGGBB, row by row.
-std::vector<std::uint32_t> bitmapPixels(Gdiplus::Bitmap& bitmap);
-
-// What the screen shows now in (x, y, width, height) of the virtual screen,
-// as 0x00RRGGBB values (screen pixels carry no alpha).
-std::vector<std::uint32_t> screenPixels(int x, int y, int width, int height);
 
 }  // namespace capturetest

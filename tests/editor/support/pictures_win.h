@@ -15,7 +15,7 @@
 
 #include "editor/annotation.h"
 #include "support/pixels_win.h"
-#include "support/win_process.h"
+#include "support/win_harness.h"
 
 namespace editortest {
 
@@ -83,12 +83,7 @@ inline std::vector<Annotation> sampleMarks() {
             mark(AnnotationKind::Arrow, 290, 110, 120, 110, red, 10)};
 }
 
-inline testsupport::Pixels pixelsOf(Gdiplus::Bitmap& picture) {
-    testsupport::Pixels image{static_cast<int>(picture.GetWidth()), static_cast<int>(picture.GetHeight()), {}};
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) image.argb.push_back(pixel(picture, x, y));
-    return image;
-}
+using testsupport::pixelsOf;
 
 // `image` looks like reference/<name>.png, or becomes it when the variable
 // CLIPVANE_WRITE_REFERENCE is 1. A differing image is kept in the working

@@ -1,6 +1,9 @@
 #pragma once
-// Helpers for Windows tests that start other programs and wait on them.
+// How every Windows test starts the program: its real shell inside the test
+// process, or the built program and its helpers as processes of their own,
+// and how it waits for what they do in their own time.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
@@ -8,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "app/app_state.h"
+#include "app/startup.h"
 #include "storage/text.h"
 
 namespace testsupport {
@@ -60,5 +65,47 @@ inline bool waitFor(const std::function<bool()>& condition,
 inline HWND runningMainWindow() {
     return FindWindowW(L"ClipvaneMain", nullptr);
 }
+
+inline void pumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Dispatches this thread's messages until `done` holds, for at most 20 s.
+inline bool pumpUntil(const std::function<bool()>& done) {
+    return waitFor([&] {
+        pumpMessages();
+        return done();
+    });
+}
+
+inline bool startTestShell() {
+    return startShell(GetModuleHandleW(nullptr));
+}
+
+// Ends the shell as the tray's exit would, dropping whatever it left queued.
+inline void endTestShell() {
+    if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    stopShell();
+    app.mainWindow = nullptr;
+}
+
+// The real shell, started once for a suite: its tray icon is slow to come
+// and go under Wine.
+class ShellSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { started_ = startTestShell(); }
+    static void TearDownTestSuite() { endTestShell(); }
+    void SetUp() override { ASSERT_TRUE(started_) << "the main window could not be created"; }
+
+private:
+    static inline bool started_ = false;
+};
 
 }  // namespace testsupport
