@@ -143,7 +143,7 @@ TEST_P(StoreTest, ProfileIsAnsweredAtOnceOnlyWithoutAWait) {
     EXPECT_EQ(site_test::member(site.quickAnswer(me).value(), "username"), "alice");
     now += site::kLastSeenStep;
     EXPECT_FALSE(site.quickAnswer(me));
-    ASSERT_EQ(site.handle(me).status, 200);
+    ASSERT_EQ(site.handle(me).status, 200);  // a worker moves it
 
     // Another process writes the file, so the upload holds the store.
     site::Connection writer((place.dataFolder() / "site.db").string());
@@ -157,7 +157,6 @@ TEST_P(StoreTest, ProfileIsAnsweredAtOnceOnlyWithoutAWait) {
     writer.exec("COMMIT");
     EXPECT_TRUE(stoodAside);
     EXPECT_TRUE(upload.get());
-    EXPECT_EQ(site_test::member(site.handle(me), "used"), "1");
 }
 
 // The account waits after ten failures, twice as long after each more, up to
