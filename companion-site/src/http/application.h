@@ -44,9 +44,9 @@ public:
     virtual Admission admit(const SiteRequest& request) = 0;
     // The answer to a whole request. Never throws.
     virtual SiteResponse handle(const SiteRequest& request) = 0;
-    // handle's answer when it takes neither the store, nor the disk, nor a
-    // password hash, so that the server can give it without handing the
-    // request to a worker; else none. Never throws.
+    // handle's answer when it takes no wait (for the store, the disk or
+    // the network) and no password hash, so that the server can give it
+    // without handing the request to a worker; else none. Never throws.
     virtual std::optional<SiteResponse> quickAnswer(const SiteRequest& request) = 0;
     // The answer for a status the server decides on its own: a malformed
     // request, headers past their limits, a body it could not hand over.

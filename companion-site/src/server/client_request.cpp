@@ -133,9 +133,9 @@ void ClientConnection::onPiece(ErrorCode error) {
         });
 }
 
-// An answer from memory is given at once; any other is made on a worker,
-// which starts its write itself rather than waking the strand only for
-// that. That is safe because while a worker has the request nothing else
+// An answer that takes no wait is given at once; any other is made on a
+// worker, which starts its write itself rather than waking the strand only
+// for that. That is safe because while a worker has the request nothing else
 // touches the connection: no read or write is pending, no deadline runs,
 // and a stop leaves a request in flight alone. The write's completion, and
 // any body after the headers, come back to the strand.

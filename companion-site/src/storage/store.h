@@ -90,6 +90,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An operation asked not to wait would have had to: for the store's lock,
+// a file another process holds, a write to the disk or the network.
+class WouldWait : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class Store {
 public:
     virtual ~Store() = default;
@@ -119,6 +126,11 @@ public:
                                                std::int64_t now) = 0;
 
     virtual std::optional<TokenUser> userByToken(const std::string& tokenHash, std::int64_t now, std::int64_t day) = 0;
+    // userByToken for a thread that must never wait; throws WouldWait
+    // where it would. A store across the network always would.
+    virtual std::optional<TokenUser> userByTokenAtOnce(const std::string&, std::int64_t, std::int64_t) {
+        throw WouldWait("the store answers only after a wait");
+    }
     virtual std::vector<Device> devicesOf(std::int64_t userId) = 0;
     virtual bool revokeDevice(std::int64_t userId, std::int64_t deviceId) = 0;
 

@@ -64,21 +64,29 @@ SiteResponse Site::notifications(const SiteRequest&) {
     return jsonResponse(200, dumpJson(items));
 }
 
-std::optional<TokenUser> Site::bearerUser(const SiteRequest& request, SiteResponse& refusal) {
+std::optional<TokenUser> Site::bearerUser(const SiteRequest& request, SiteResponse& refusal, TokenLookup lookup) {
     const std::string token = bearerToken(request.header("authorization"));
     if (token.empty()) {
         refusal = jsonError(401, messages::kNoToken);
         return std::nullopt;
     }
     const std::int64_t now = clock_();
-    auto found = looksLikeSecret(token) ? store_.userByToken(sha256Hex(token), now, utcDay(now)) : std::nullopt;
+    auto found = looksLikeSecret(token) ? (store_.*lookup)(sha256Hex(token), now, utcDay(now)) : std::nullopt;
     if (!found) refusal = jsonError(401, messages::kBadToken);
     return found;
 }
 
 SiteResponse Site::profile(const SiteRequest& request) {
+    return profileBy(request, &Store::userByToken);
+}
+
+SiteResponse Site::profileAtOnce(const SiteRequest& request) {
+    return profileBy(request, &Store::userByTokenAtOnce);
+}
+
+SiteResponse Site::profileBy(const SiteRequest& request, TokenLookup lookup) {
     SiteResponse refusal;
-    const auto found = bearerUser(request, refusal);
+    const auto found = bearerUser(request, refusal, lookup);
     if (!found) return refusal;
     const User& user = found->user;
     return jsonResponse(200, dumpJson({{"username", user.name},

@@ -60,7 +60,7 @@ SiteResponse failureAnswer(const SiteRequest& request) {
 const Site::Route Site::kRoutes[] = {
     {"api_link_redeem", "/api/link/redeem", "POST", Body::Small, &Site::redeemLinkCode},
     {"api_notifications", "/api/notifications", "GET", Body::None, &Site::notifications},
-    {"api_me", "/api/me", "GET", Body::None, &Site::profile},
+    {"api_me", "/api/me", "GET", Body::None, &Site::profile, &Site::profileAtOnce},
     {kUploadRoute, "/api/shots", "POST", Body::Shot, &Site::uploadShot},
     {"account", "/account", "GET", Body::None, &Site::accountPage},
     {"account_link_code", "/account/link-code", "POST", Body::Small, &Site::newLinkCode},
@@ -71,8 +71,8 @@ const Site::Route Site::kRoutes[] = {
     {"account_shot_delete", "/account/shots/delete", "POST", Body::Small, &Site::deleteShot},
     {"account_device_revoke", "/account/devices/revoke", "POST", Body::Small, &Site::revokeDevice},
     {"shot", kShotPrefix, "GET", Body::None, &Site::serveShot},
-    {"healthz", "/healthz", "GET", Body::None, &Site::health, true},
-    {"root", "/", "GET", Body::None, &Site::rootPage, true},
+    {"healthz", "/healthz", "GET", Body::None, &Site::health, &Site::health},
+    {"root", "/", "GET", Body::None, &Site::rootPage, &Site::rootPage},
 };
 
 RouteNames Site::routeNames() const {
@@ -130,8 +130,14 @@ SiteResponse Site::handle(const SiteRequest& request) {
 
 std::optional<SiteResponse> Site::quickAnswer(const SiteRequest& request) {
     const Route* found = findRoute(request);
-    if (found && !found->quick) return std::nullopt;
-    return handle(request);
+    if (!found) return handle(request);
+    if (!found->atOnce) return std::nullopt;
+    try {
+        return (this->*found->atOnce)(request);
+    } catch (...) {
+        // A worker tries again, free to wait, and answers any failure.
+        return std::nullopt;
+    }
 }
 
 Admission Site::admit(const SiteRequest& request) {

@@ -49,8 +49,8 @@ public:
     // A store that cannot be reached gives a 503 answer, any other failure a
     // 500.
     SiteResponse handle(const SiteRequest& request) override;
-    // For the health check, the redirect from the root, and any request no
-    // route takes.
+    // For the health check, the redirect from the root, any request no
+    // route takes, and the program's profile while its lookup need not wait.
     std::optional<SiteResponse> quickAnswer(const SiteRequest& request) override;
     SiteResponse fallback(int status, const std::string& path) const override;
 
@@ -86,7 +86,9 @@ private:
         const char* method;
         Body body;
         SiteResponse (Site::*handler)(const SiteRequest&);
-        bool quick = false;  // answered from memory alone
+        // Set: the answer on a thread that must never wait, from memory or
+        // from a store that need not wait; it throws where it would.
+        SiteResponse (Site::*atOnce)(const SiteRequest&) = nullptr;
 
         bool covers(const std::string& requestPath) const;
     };
@@ -99,9 +101,13 @@ private:
     // The program's API
     SiteResponse redeemLinkCode(const SiteRequest& request);
     SiteResponse notifications(const SiteRequest& request);
+    using TokenLookup = std::optional<TokenUser> (Store::*)(const std::string&, std::int64_t, std::int64_t);
     SiteResponse profile(const SiteRequest& request);
+    SiteResponse profileAtOnce(const SiteRequest& request);  // throws where the lookup would wait
+    SiteResponse profileBy(const SiteRequest& request, TokenLookup lookup);
     SiteResponse uploadShot(const SiteRequest& request);
-    std::optional<TokenUser> bearerUser(const SiteRequest& request, SiteResponse& refusal);
+    std::optional<TokenUser> bearerUser(const SiteRequest& request, SiteResponse& refusal,
+                                        TokenLookup lookup = &Store::userByToken);
     std::optional<User> uploader(const SiteRequest& request, SiteResponse& refusal);
 
     // Public shot links

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <future>
 #include <latch>
 #include <thread>
 
@@ -120,6 +121,42 @@ TEST_P(StoreTest, ImpossibleNamesAtSignInAreWrongPasswords) {
             EXPECT_EQ(site.handle(request).status, 401) << name << " " << i;
         }
     }
+}
+
+// The program's profile is answered on the connection's thread only while
+// its lookup need not wait; else a worker answers it: when the device's
+// last-seen time is due, while an upload holds the store, and always on
+// PostgreSQL.
+TEST_P(StoreTest, ProfileIsAnsweredAtOnceOnlyWithoutAWait) {
+    site::ShotFiles files{place.dataFolder(), false};
+    std::atomic<std::int64_t> now = kNow;
+    site::Site site{*store, files, [&] { return now.load(); }, site_test::kPublicUrl, site_test::kTestIterations};
+    const std::string token = site::newSecret();
+    store->replaceLinkCode(alice, "code", kNow + 600, "");
+    ASSERT_TRUE(store->redeemLinkCode("code", site::sha256Hex(token), kNow));
+    auto me = site_test::request("GET", "/api/me");
+    me.headers["authorization"] = "Bearer " + token;
+    if (GetParam() == StoreKind::Postgres) {
+        EXPECT_FALSE(site.quickAnswer(me));
+        return;
+    }
+    EXPECT_EQ(site_test::member(site.quickAnswer(me).value(), "username"), "alice");
+    now += site::kLastSeenStep;
+    EXPECT_FALSE(site.quickAnswer(me));
+    ASSERT_EQ(site.handle(me).status, 200);  // a worker moves it
+
+    // Another process writes the file, so the upload holds the store.
+    site::Connection writer((place.dataFolder() / "site.db").string());
+    writer.exec("BEGIN IMMEDIATE");
+    auto upload = std::async(std::launch::async, [&] {
+        return store->addShotWithinLimit(shotAt(alice, kNow), site::utcDay(kNow), 30);
+    });
+    bool stoodAside = false;
+    while (!stoodAside && upload.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        stoodAside = !site.quickAnswer(me);
+    writer.exec("COMMIT");
+    EXPECT_TRUE(stoodAside);
+    EXPECT_TRUE(upload.get());
 }
 
 // The account waits after ten failures, twice as long after each more, up to

@@ -74,7 +74,7 @@ Connection::Connection(const std::string& path) {
         sqlite3_close(db_);
         throw std::runtime_error("cannot open " + path + ": " + message);
     }
-    sqlite3_busy_timeout(db_, 10000);
+    waitWhenBusy(true);
 }
 
 Connection::~Connection() {
@@ -92,6 +92,10 @@ void Connection::exec(const char* sql) {
 
 int Connection::changes() const {
     return sqlite3_changes(db_);
+}
+
+void Connection::waitWhenBusy(bool wait) {
+    sqlite3_busy_timeout(db_, wait ? kBusyWaitMilliseconds : 0);
 }
 
 }  // namespace site

@@ -38,6 +38,8 @@ private:
 
 class Connection {
 public:
+    static constexpr int kBusyWaitMilliseconds = 10000;
+
     explicit Connection(const std::string& path);
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -45,6 +47,9 @@ public:
 
     void exec(const char* sql);
     int changes() const;
+    // Whether a statement that finds the file locked by another process
+    // waits for it (up to kBusyWaitMilliseconds) or fails at once.
+    void waitWhenBusy(bool wait);
     sqlite3* raw() const { return db_; }
 
 private:

@@ -61,6 +61,21 @@ private:
     std::lock_guard<std::mutex> lock_;
 };
 
+// A read on a thread that must never wait: it fails at once where another
+// process holds the file.
+class FailWhenBusy {
+public:
+    explicit FailWhenBusy(Connection& connection) : connection_(connection) { connection_.waitWhenBusy(false); }
+    ~FailWhenBusy() { connection_.waitWhenBusy(true); }
+
+private:
+    Connection& connection_;
+};
+
+bool lastSeenDue(std::int64_t lastSeenAt, std::int64_t now) {
+    return now - lastSeenAt >= kLastSeenStep;
+}
+
 // Resets a statement when its use ends, so no read stays open.
 class ResetOnExit {
 public:
@@ -244,22 +259,37 @@ std::optional<User> SqliteStore::redeemLinkCode(const std::string& codeHash, con
     return owner->first;
 }
 
+std::optional<SqliteStore::TokenRow> SqliteStore::tokenRow(const std::string& tokenHash, std::int64_t day) {
+    return query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at, "
+                 "coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = ?), 0) "
+                 "FROM tokens JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
+                 [&](Statement& s) -> std::optional<TokenRow> {
+                     if (!s.bind(1, day).bind(2, tokenHash).step()) return std::nullopt;
+                     return TokenRow{{userFrom(s, 0), static_cast<int>(s.integer(5))}, s.integer(3), s.integer(4)};
+                 });
+}
+
 std::optional<TokenUser> SqliteStore::userByToken(const std::string& tokenHash, std::int64_t now, std::int64_t day) {
     const Held held(mutex_, timing_);
-    auto found = query("SELECT users.id, users.name, users.pro, tokens.id, tokens.last_seen_at, "
-                       "coalesce((SELECT count FROM daily_uploads WHERE user_id = users.id AND day = ?), 0) "
-                       "FROM tokens JOIN users ON users.id = tokens.user_id WHERE tokens.hash = ?",
-                       [&](Statement& s) -> std::optional<std::pair<TokenUser, std::pair<std::int64_t, std::int64_t>>> {
-                           if (!s.bind(1, day).bind(2, tokenHash).step()) return std::nullopt;
-                           return std::pair{TokenUser{userFrom(s, 0), static_cast<int>(s.integer(5))},
-                                            std::pair{s.integer(3), s.integer(4)}};
-                       });
-    if (!found) return std::nullopt;
-    if (now - found->second.second >= kLastSeenStep) {
+    const auto row = tokenRow(tokenHash, day);
+    if (!row) return std::nullopt;
+    if (lastSeenDue(row->lastSeenAt, now)) {
         query("UPDATE tokens SET last_seen_at = ? WHERE id = ?",
-              [&](Statement& s) { s.bind(1, now).bind(2, found->second.first).run(); });
+              [&](Statement& s) { s.bind(1, now).bind(2, row->id).run(); });
     }
-    return found->first;
+    return row->found;
+}
+
+std::optional<TokenUser> SqliteStore::userByTokenAtOnce(const std::string& tokenHash, std::int64_t now,
+                                                        std::int64_t day) {
+    const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+    if (!lock) throw WouldWait("the store is in use");
+    const OperationTimer timer(timing_);
+    const FailWhenBusy failWhenBusy(connection_);
+    const auto row = tokenRow(tokenHash, day);
+    if (!row) return std::nullopt;
+    if (lastSeenDue(row->lastSeenAt, now)) throw WouldWait("the device's last-seen time is due");
+    return row->found;
 }
 
 std::vector<Device> SqliteStore::devicesOf(std::int64_t userId) {

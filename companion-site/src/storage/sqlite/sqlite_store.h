@@ -33,6 +33,10 @@ public:
                                        std::int64_t now) override;
 
     std::optional<TokenUser> userByToken(const std::string& tokenHash, std::int64_t now, std::int64_t day) override;
+    // Stands aside while another thread uses the store, another process
+    // holds the file, or the device's last-seen time is due (a disk write).
+    std::optional<TokenUser> userByTokenAtOnce(const std::string& tokenHash, std::int64_t now,
+                                               std::int64_t day) override;
     std::vector<Device> devicesOf(std::int64_t userId) override;
     bool revokeDevice(std::int64_t userId, std::int64_t deviceId) override;
 
@@ -75,11 +79,18 @@ private:
     Connection connection_;
     std::unordered_map<const char*, std::unique_ptr<Statement>> statements_;
 
+    struct TokenRow {
+        TokenUser found;
+        std::int64_t id = 0;
+        std::int64_t lastSeenAt = 0;
+    };
+
     Statement& statement(const char* sql);
     template <typename Use>
     auto query(const char* sql, Use use);
     // The first column of every row of `sql`, run with one parameter.
     std::vector<std::string> texts(const char* sql, std::int64_t parameter);
+    std::optional<TokenRow> tokenRow(const std::string& tokenHash, std::int64_t day);
     void createSchema();
 };
 
