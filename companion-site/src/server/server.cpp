@@ -16,7 +16,7 @@
 #include <ostream>
 #include <vector>
 
-#include "server/client_connection.h"
+#include "server/connection/client_connection.h"
 #include "server/event_loops.h"
 #include "server/listener.h"
 #include "server/metrics_endpoint.h"

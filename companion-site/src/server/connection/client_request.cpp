@@ -13,7 +13,7 @@
 #include "base/clock.h"
 #include "http/rules.h"
 #include "observability/access_log.h"
-#include "server/client_connection.h"
+#include "server/connection/client_connection.h"
 
 namespace site {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "http/application.h"
-#include "server/header_bytes.h"
+#include "server/connection/header_bytes.h"
 #include "server/net.h"
 #include "server/shared.h"
 

@@ -2,7 +2,7 @@
 // request's headers under their deadlines, the stop, and the linger that
 // keeps an early answer from being lost to a reset.
 
-#include "server/client_connection.h"
+#include "server/connection/client_connection.h"
 
 #include <algorithm>
 #include <limits>
