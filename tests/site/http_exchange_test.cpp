@@ -99,17 +99,3 @@ TEST(HttpExchange, EachStepStatusAndBodyGiveTheAnswerOrTheSentence) {
         EXPECT_THROW(performRequest(network, HttpCall{"https://clip.test", "", "GET", "/", "", false}), json::type_error);
     }
 }
-
-TEST(HttpExchange, RequestCarriesMethodPathHeadersAndBody) {
-    EXPECT_EQ(requestHeaders("", false), "Content-Type: application/json\r\n");
-    EXPECT_EQ(requestHeaders("tok.en", true), "Content-Type: image/png\r\nAuthorization: Bearer tok.en\r\n");
-
-    ScriptedConnection network;
-    network.chunks = {{"{}"}};
-    std::string png("\x89PNG\r\n\x1a\n\0\0", 10);
-    performRequest(network, HttpCall{"https://clip.test", "abc", "POST", "/api/shots", png, false});
-    EXPECT_EQ(network.method + " " + network.path, "POST /api/shots");
-    EXPECT_EQ(network.headers, "Content-Type: application/json\r\nAuthorization: Bearer abc\r\n");
-    EXPECT_EQ(network.sentBody, png);
-    EXPECT_EQ(network.steps, (std::vector<std::string>{"session", "request", "exchange", "status"}));
-}

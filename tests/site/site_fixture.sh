@@ -12,8 +12,21 @@ set -e
 action=$1
 folder=$2
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-. "$root/tests/support/server_fixture.sh"
 certs="$folder/certs"
+
+require_program() {  # <path> <what it is>
+  [ -x "$1" ] || { echo "$2 $1 is missing: build the native tree first" >&2; exit 1; }
+}
+
+# Polls the shell function $2 until it succeeds, for at most ten seconds.
+wait_until_started() {  # <server folder> <check function>
+  tries=0
+  until "$2"; do
+    tries=$((tries + 1))
+    [ $tries -le 100 ] || { echo "The server did not start:" >&2; cat "$1/server.log" >&2; exit 1; }
+    sleep 0.1
+  done
+}
 
 case "$action" in
 start)
@@ -57,11 +70,13 @@ start)
   echo "Companion site at $address, test servers on ports $(cat "$folder/port") and $(cat "$folder/untrusted-port")"
   ;;
 stop)
-  stop_server "$folder/companion"
-  stop_server "$folder/transport"
-  stop_server "$folder/untrusted"
+  for server in companion transport untrusted; do
+    [ -f "$folder/$server/server.pid" ] && kill "$(cat "$folder/$server/server.pid")" 2>/dev/null || true
+    rm -f "$folder/$server/server.pid"
+  done
   ;;
 *)
-  usage
+  echo "usage: $0 start|stop <folder> ..." >&2
+  exit 2
   ;;
 esac

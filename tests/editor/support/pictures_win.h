@@ -55,12 +55,6 @@ inline std::unique_ptr<Gdiplus::Bitmap> patternedPicture(int width, int height) 
     return picture;
 }
 
-inline std::uint32_t pixel(Gdiplus::Bitmap& bitmap, int x, int y) {
-    Gdiplus::Color colour;
-    bitmap.GetPixel(x, y, &colour);
-    return colour.GetValue();
-}
-
 inline Annotation mark(AnnotationKind kind, float x1, float y1, float x2, float y2, std::uint32_t color,
                        float thickness = 4) {
     return Annotation{kind, x1, y1, x2, y2, color, thickness, {{x1, y1}}, {}};
