@@ -125,6 +125,34 @@ TEST_F(EditorWindow, OpensOnTheMainWindowsCornerCountedAndReady) {
     EXPECT_EQ(readWindowText(editor), L"Clipvane — Редактор");
 }
 
+// A move to a monitor of another scale takes the frame the system suggests.
+TEST_F(EditorWindow, TakesTheFrameSuggestedForAnotherScale) {
+    HWND editor = open();
+    RECT suggested{40, 30, 40 + 1500, 30 + 1080};
+    SendMessageW(editor, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT now;
+    GetWindowRect(editor, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested));
+}
+
+// A press beside the picture starts nothing, a drag that loses the mouse
+// leaves no mark, and while an upload runs the editor stays open.
+TEST_F(EditorWindow, MarksNeedAWholeDragOnThePictureAndAnUploadKeepsTheEditorOpen) {
+    HWND editor = open();
+    SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 300));
+    EXPECT_FALSE(editorState.dragging);
+    mouse(WM_LBUTTONDOWN, {10, 10});
+    mouse(WM_MOUSEMOVE, {90, 60});
+    ReleaseCapture();
+    mouse(WM_LBUTTONUP, {90, 60});
+    EXPECT_TRUE(editorState.annotations.empty());
+
+    app.busy = true;
+    SendMessageW(editor, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(editor));
+    EXPECT_EQ(app.statusLine, L"Дождитесь завершения загрузки");
+}
+
 // The client area as the screen shows it once pending paints are done.
 testsupport::Pixels onScreen() {
     HWND editor = editorState.editorWindow;
