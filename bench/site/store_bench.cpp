@@ -165,12 +165,12 @@ int main(int argc, char** argv) {
     site_test::ScratchFolder folder;
     const site_test::OwnCluster cluster(true);
     countStatements(cluster.folder());
-    const site_test::TestStore sqlite(site_test::StoreKind::Sqlite);
+    const site_test::TestStore onSqlite(site_test::StoreKind::Sqlite);
     const site_test::TestStore oneInstance(site_test::StoreKind::Postgres, cluster.folder()),
         twoInstances(site_test::StoreKind::Postgres, cluster.folder());
     for (const auto* database : {&oneInstance, &twoInstances}) database->execute("CREATE EXTENSION pg_stat_statements");
     std::vector<Setup> setups;
-    setups.push_back(start("SQLite, 1 instance", folder.path() / "sqlite", sqlite, "", 1));
+    setups.push_back(start("SQLite, 1 instance", folder.path() / "sqlite", onSqlite, "", 1));
     setups.push_back(start("PostgreSQL, 1 instance", folder.path() / "pg1", oneInstance, oneInstance.databaseUrl(), 1));
     setups.push_back(start("PostgreSQL, 2 instances", folder.path() / "pg2", twoInstances, twoInstances.databaseUrl(), 2));
 
