@@ -343,13 +343,10 @@ int main(int argc, char** argv) {
     const int perKind = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     raiseFileLimit();
-    site_test::ScratchFolder folder;
-    const auto data = folder.path() / "data";
-    site_test::addSiteUser(data, "bench", "pw", true);
-    SiteProcess server(data);
-    const auto linked = server.client()->Post(
-        "/api/link/redeem", nlohmann::json{{"code", site_test::issueSiteCode(data, "bench")}}.dump(), "application/json");
-    const Site site{server, nlohmann::json::parse(linked->body)["token"]};
+    const site_test::TestStore place(site_test::StoreKind::Sqlite);
+    place.addUser("bench", "pw", true);
+    SiteProcess server(place.dataFolder());
+    const Site site{server, site_test::linkDevice(server, place, "bench")};
     const std::string shot = site_test::makePng(64, 64, 1, kShotBytes);
     const auto uploaded = server.client()->Post("/api/shots", {{"Authorization", "Bearer " + site.token}}, shot, "image/png");
     const std::string shotPath = nlohmann::json::parse(uploaded->body)["url"].get<std::string>().substr(server.url().size());

@@ -110,18 +110,14 @@ std::string peakMemory(pid_t pid) {
 int main(int argc, char** argv) {
     const int requests = argc > 1 ? std::max(100, std::atoi(argv[1])) : 20000;
     site_test::ScratchFolder folder;
-    const auto data = folder.path() / "data";
-    site_test::addSiteUser(data, "bench", "pw", true);
-    site_test::SiteProcess server(data);
-    const auto linked = server.client()->Post(
-        "/api/link/redeem", nlohmann::json{{"code", site_test::issueSiteCode(data, "bench")}}.dump(), "application/json");
-    const std::string token = nlohmann::json::parse(linked->body)["token"];
-    const httplib::Headers bearer{{"Authorization", "Bearer " + token}};
+    const site_test::TestStore sqlite(site_test::StoreKind::Sqlite);
+    sqlite.addUser("bench", "pw", true);
+    site_test::SiteProcess server(sqlite.dataFolder());
+    const auto bearer = site_test::bearer(site_test::linkDevice(server, sqlite, "bench"));
     const site_test::OwnCluster cluster(true);
-    const site_test::ScratchDatabase database(cluster.folder());
-    const auto postgres = site_test::SiteStore::database(database.url());
-    site_test::addSiteUser(postgres, "bench", "pw", true);
-    site_test::SiteProcess onPostgres(folder.path() / "pg", postgres.arguments);
+    const site_test::TestStore postgres(site_test::StoreKind::Postgres, cluster.folder());
+    postgres.addUser("bench", "pw", true);
+    site_test::SiteProcess onPostgres(folder.path() / "pg", postgres.programArguments());
     const auto pgBearer = site_test::bearer(site_test::linkDevice(onPostgres, postgres, "bench"));
 
     const std::string meAnswer = server.client()->Get("/api/me", bearer)->body;

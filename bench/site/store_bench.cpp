@@ -91,15 +91,13 @@ struct Setup {
     }
 };
 
-// A PRO user with a linked device, and `instances` servers on SQLite in
-// `folder` or, given a database address, on PostgreSQL.
-Setup start(const std::string& name, const std::filesystem::path& folder, const std::string& database,
-            int instances) {
-    const site_test::SiteStore store =
-        database.empty() ? site_test::SiteStore(folder / "0") : site_test::SiteStore::database(database);
-    site_test::addSiteUser(store, "bench", "pw", true);
-    std::vector<std::string> arguments{"--threads", "80"};
-    if (!database.empty()) arguments.insert(arguments.end(), {"--database", database});
+// A PRO user with a linked device, and `instances` servers on `store`;
+// `database` is its address when it is PostgreSQL, for the statement counts.
+Setup start(const std::string& name, const std::filesystem::path& folder, const site_test::TestStore& store,
+            const std::string& database, int instances) {
+    store.addUser("bench", "pw", true);
+    std::vector<std::string> arguments = store.programArguments();
+    arguments.insert(arguments.end(), {"--threads", "80"});
     Setup setup{name, {}, {}, database};
     std::filesystem::create_directories(folder);  // for the servers' logs
     for (int i = 0; i < instances; ++i)
@@ -167,12 +165,14 @@ int main(int argc, char** argv) {
     site_test::ScratchFolder folder;
     const site_test::OwnCluster cluster(true);
     countStatements(cluster.folder());
-    const site_test::ScratchDatabase oneInstance(cluster.folder()), twoInstances(cluster.folder());
+    const site_test::TestStore onSqlite(site_test::StoreKind::Sqlite);
+    const site_test::TestStore oneInstance(site_test::StoreKind::Postgres, cluster.folder()),
+        twoInstances(site_test::StoreKind::Postgres, cluster.folder());
     for (const auto* database : {&oneInstance, &twoInstances}) database->execute("CREATE EXTENSION pg_stat_statements");
     std::vector<Setup> setups;
-    setups.push_back(start("SQLite, 1 instance", folder.path() / "sqlite", "", 1));
-    setups.push_back(start("PostgreSQL, 1 instance", folder.path() / "pg1", oneInstance.url(), 1));
-    setups.push_back(start("PostgreSQL, 2 instances", folder.path() / "pg2", twoInstances.url(), 2));
+    setups.push_back(start("SQLite, 1 instance", folder.path() / "sqlite", onSqlite, "", 1));
+    setups.push_back(start("PostgreSQL, 1 instance", folder.path() / "pg1", oneInstance, oneInstance.databaseUrl(), 1));
+    setups.push_back(start("PostgreSQL, 2 instances", folder.path() / "pg2", twoInstances, twoInstances.databaseUrl(), 2));
 
     std::vector<std::string> bodies;
     for (std::uint32_t seed = 0; seed < 8; ++seed) bodies.push_back(site_test::makePng(64, 64, seed, 1 << 20));

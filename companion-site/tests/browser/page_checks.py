@@ -57,9 +57,6 @@ class Browser:
         self.screenshots.mkdir(parents=True)
         self.saved = []
 
-    def quit(self):
-        self.driver.quit()
-
     def scripts(self, on):
         """Page scripts stay off across navigations; the test's own probes run
         through the driver all the same, and axe needs timers only while it runs."""

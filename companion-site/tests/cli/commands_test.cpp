@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <regex>
 
 #include "storage/sqlite/sqlite_store.h"
@@ -20,10 +21,10 @@ using ::testing::HasSubstr;
 
 struct CommandTest : ::testing::TestWithParam<StoreKind> {
     site_test::TestStore place{GetParam()};
-    site_test::SiteStore store{place};
 
     site_test::ProgramResult run(std::vector<std::string> arguments, const std::string& input = "") const {
-        arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
+        const auto store = place.programArguments();
+        arguments.insert(arguments.end(), store.begin(), store.end());
         return site_test::runSite(arguments, input);
     }
 };
@@ -35,20 +36,23 @@ INSTANTIATE_TEST_SUITE_P(Both, CommandTest, ::testing::Values(StoreKind::Sqlite,
 // reset ends every session and leaves the devices linked; a removed user is
 // gone at once with all it had.
 TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
-    site_test::addSiteUser(store, "alice", "old pw");
-    site_test::addSiteUser(store, "bob", "pw", true);
+    place.addUser("alice", "old pw");
+    place.addUser("bob", "pw", true);
     ASSERT_EQ(run({"news", "add", "Первая", "текст"}).exitCode, 0);
-    site_test::SiteProcess server(place.dataFolder(), store.arguments);
+    site_test::SiteProcess server(place.dataFolder(), place.programArguments());
     auto client = server.client();
     const auto upload = [&](const std::string& token) {
         return site_test::linkPath(site_test::uploadShot(*client, token, site_test::makePng(8, 8, 1)));
     };
-    const std::string aliceToken = site_test::linkDevice(server, store, "alice");
-    const std::string aliceShot = upload(aliceToken), bobShot = upload(site_test::linkDevice(server, store, "bob"));
-    const auto signedIn = [&](const std::string& session) {
-        return client->Get("/account", {{"Cookie", session}})->body.find("action=\"/account/sign-in\"") == std::string::npos;
+    const std::string aliceToken = site_test::linkDevice(server, place, "alice");
+    const std::string aliceShot = upload(aliceToken), bobShot = upload(site_test::linkDevice(server, place, "bob"));
+    const auto before = place.open();
+    const auto signIn = [&](const std::string& session) {
+        const auto alice = before->passwordOf("alice");
+        before->addSession(session, alice->user.id, "form", std::time(nullptr) + 3600, alice->hash);
     };
-    const std::string session = site_test::signIn(*client, "alice", "old pw");
+    const auto signedIn = [&](const std::string& session) { return before->session(session, std::time(nullptr)).has_value(); };
+    signIn("first");
     const struct {
         std::vector<std::string> arguments;
         std::string input;
@@ -78,16 +82,16 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
     const auto after = place.open();
     EXPECT_TRUE(after->userByName("alice")->pro);
     EXPECT_FALSE(after->userByName("bob")->pro);
-    EXPECT_FALSE(signedIn(session));
+    EXPECT_FALSE(signedIn("first"));
     EXPECT_EQ(client->Get("/api/me", site_test::bearer(aliceToken))->status, 200);
 
-    const std::string newSession = site_test::signIn(*client, "alice", "new pw");
+    signIn("second");
     const auto removed = run({"user", "remove", "alice", "--yes"});
     EXPECT_EQ(removed.output, "removed alice with 1 shot and 1 device\n");
     EXPECT_EQ(client->Get(aliceShot)->status, 404);
     EXPECT_EQ(client->Get(bobShot)->status, 200);
     EXPECT_EQ(client->Get("/api/me", site_test::bearer(aliceToken))->status, 401);
-    EXPECT_FALSE(signedIn(newSession));
+    EXPECT_FALSE(signedIn("second"));
     EXPECT_FALSE(after->shotStorage(place.dataFolder() / "shots")->open(aliceShot.substr(3)));
     EXPECT_EQ(run({"user", "list"}).output.find("alice"), std::string::npos);
     EXPECT_EQ(run({"user", "remove", "alice", "--yes"}).exitCode, 1);
@@ -95,11 +99,10 @@ TEST_P(CommandTest, EachCommandSaysWhatItDidOrWhyNot) {
 
 // A SQLite store backed up by the command opens as a working copy.
 TEST(Commands, ABackupWorks) {
-    const site_test::ScratchFolder folder;
-    const auto data = folder.path() / "data";
-    site_test::addSiteUser(data, "alice", "pw");
-    const auto copy = folder.path() / "copy.db";
-    EXPECT_EQ(site_test::runSite({"backup", copy.string(), "--data", data.string()}).exitCode, 0);
+    const site_test::TestStore place(StoreKind::Sqlite);
+    place.addUser("alice", "pw");
+    const auto copy = place.dataFolder().parent_path() / "copy.db";
+    EXPECT_EQ(site_test::runSite({"backup", copy.string(), "--data", place.dataFolder().string()}).exitCode, 0);
     site::SqliteStore store(copy.string());
     EXPECT_TRUE(site::checkPassword(store, "alice", "pw"));
 }

@@ -32,9 +32,6 @@ TEST(Framing, TwoWaysToTellTheBodysLengthOrHostAreRefused) {
     EXPECT_EQ(site::framingProblem(Lines{}, 11, false), 400);
     EXPECT_EQ(site::framingProblem(Lines{}, 10, false), 0);
     EXPECT_EQ(site::framingProblem(Lines{host}, 11, true), 400);
-    for (const char* folded : {"GET / HTTP/1.1\r\nA: 1\r\n 2\r\n\r\n", "GET / HTTP/1.1\r\nA: 1\r\n\t2\r\n\r\n"})
-        EXPECT_TRUE(site::hasFoldedLine(folded)) << folded;
-    EXPECT_FALSE(site::hasFoldedLine("GET / HTTP/1.1\r\nA: 1 2\r\n\r\n"));
 }
 
 TEST(Forms, FieldsAreDecodedAndCookiesTrimmed) {

@@ -3,11 +3,15 @@
 // got a link survives byte for byte, no half-written shot is ever served,
 // the day's count matches the shots); stopped while large uploads trickle
 // in; two processes on one PostgreSQL database, as behind a load balancer,
-// living through the database going away.
+// living through the database going away and its host freezing.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <functional>
@@ -60,6 +64,7 @@ struct Uploads {
     }
 };
 
+using nlohmann::json;
 using site_test::StoreKind;
 
 // Only complete files of the store's shots are in the data folder, `count` in all.
@@ -80,14 +85,13 @@ INSTANTIATE_TEST_SUITE_P(Both, CrashSafety, ::testing::Values(StoreKind::Sqlite,
 
 TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
     const site_test::TestStore place(GetParam());
-    const site_test::SiteStore store(place);
     const auto data = place.dataFolder();
-    site_test::addSiteUser(store, "heavy", "pw", true);
-    const std::string token = site_test::linkDevice(site_test::SiteProcess(data, store.arguments), store, "heavy");
+    place.addUser("heavy", "pw", true);
+    const std::string token = site_test::linkDevice(site_test::SiteProcess(data, place.programArguments()), place, "heavy");
 
     Uploads uploads;
     for (int round = 0; round < kRounds; ++round) {
-        site_test::SiteProcess server(data, store.arguments);
+        site_test::SiteProcess server(data, place.programArguments());
         const std::size_t killAt = uploads.acknowledged.size() + kAnswersBeforeKill + round;
         std::vector<std::thread> uploaders;
         for (int i = 0; i < kUploaders; ++i) uploaders.emplace_back([&] { uploads.untilCut(server, token); });
@@ -100,7 +104,7 @@ TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
         for (auto& uploader : uploaders) uploader.join();
     }
 
-    site_test::SiteProcess server(data, store.arguments);
+    site_test::SiteProcess server(data, place.programArguments());
     auto client = server.client();
     const auto opened = place.open();
     const auto user = opened->userByName("heavy");
@@ -122,31 +126,36 @@ TEST_P(CrashSafety, KilledServerLosesNothingAcknowledged) {
     expectOnlyShotFiles(data, *opened, shots.size());
 }
 
-// SIGTERM while large uploads trickle in: a clean stop, not a crash, after
-// which every acknowledged shot is there and nothing half-written is, listed
-// or on the disk.
+// SIGTERM while large uploads trickle in and a small one is in flight: the
+// connections that wait are ended, the one in flight is answered, and the
+// stop is a clean one, not a crash, after which every acknowledged shot is
+// there and nothing half-written is, listed or on the disk. The log has one
+// line per request and no secret.
 TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
     const site_test::TestStore place(StoreKind::Sqlite);
-    const site_test::SiteStore store(place);
     const auto data = place.dataFolder();
-    site_test::addSiteUser(store, "alice", "pw", true);
-    site_test::SiteProcess server(data, store.arguments);
-    const std::string token = site_test::linkDevice(server, store, "alice");
+    place.addUser("alice", "very-secret-password", true);
+    site_test::SiteProcess server(data);
+    const std::string token = site_test::linkDevice(server, place, "alice");
+    server.client()->Post("/account/sign-in", "user=alice&password=very-secret-password",
+                          "application/x-www-form-urlencoded");
     std::map<std::string, std::string> acknowledged;  // shot id -> its bytes
-    for (std::uint32_t seed = 1; seed <= 2; ++seed) {
-        const std::string png = site_test::makePng(20, 20, seed);
-        acknowledged[site_test::linkPath(site_test::uploadShot(*server.client(), token, png)).substr(3)] = png;
-    }
+    const std::string small = site_test::makePng(20, 20, 1), large = site_test::makePng(64, 64, 9, site::kMaxShotBytes);
+    acknowledged[site_test::linkPath(site_test::uploadShot(*server.client(), token, small)).substr(3)] = small;
 
-    const std::string large = site_test::makePng(64, 64, 9, site::kMaxShotBytes);
+    const auto admitted = [&](const std::string& png) {
+        auto upload = std::make_unique<site_test::RawTls>(server.port());
+        upload->send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nExpect: 100-continue\r\n"
+                     "Authorization: Bearer " + token + "\r\nContent-Length: " + std::to_string(png.size()) + "\r\n\r\n");
+        EXPECT_EQ(upload->answer().status, 100);
+        return upload;
+    };
     std::vector<std::unique_ptr<site_test::RawTls>> uploads;
-    for (int i = 0; i < 3; ++i) {
-        uploads.push_back(std::make_unique<site_test::RawTls>(server.port()));
-        uploads.back()->send("POST /api/shots HTTP/1.1\r\nHost: localhost\r\nContent-Type: image/png\r\nExpect: "
-                             "100-continue\r\nAuthorization: Bearer " + token + "\r\nContent-Length: " +
-                             std::to_string(large.size()) + "\r\n\r\n");
-        ASSERT_EQ(uploads.back()->answer().status, 100);
-    }
+    for (int i = 0; i < 3; ++i) uploads.push_back(admitted(large));
+    const auto inFlight = admitted(small);
+    const int silent = site_test::connectTcp(server.port(), "127.0.0.1", 30);
+    site_test::RawTls waiting(server.port());
+    waiting.send("GET /healthz HTTP/1.1\r\nHost: loc");
     std::vector<std::jthread> trickles;
     for (const auto& upload : uploads) {
         trickles.emplace_back([&large, &upload = *upload] {
@@ -156,7 +165,19 @@ TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
         });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(server.pid(), SIGTERM);
+    // The small body follows only once the waiting connection is gone: a
+    // server that waited for it would be past its stop by then.
+    EXPECT_TRUE(waiting.closedByServer());
+    inFlight->send(small);
+    const auto answer = inFlight->answer();
+    EXPECT_EQ(answer.headers.at("connection"), "close");
+    const std::string url = json::parse(answer.body)["url"];
+    acknowledged[url.substr(url.rfind('/') + 1)] = small;
     EXPECT_EQ(server.stop(), 0) << server.log();
+    char byte;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0);
+    ::close(silent);
     trickles.clear();
 
     const auto opened = place.open();
@@ -166,9 +187,22 @@ TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
         listed[shot.id] = site_test::shotBytes(files, shot.id);
     EXPECT_EQ(listed, acknowledged);
     expectOnlyShotFiles(data, *opened, acknowledged.size());
+
+    const std::string log = server.log();
+    EXPECT_EQ(log.find(token), std::string::npos);
+    EXPECT_EQ(log.find("very-secret-password"), std::string::npos);
+    std::vector<std::string> lines;  // the request and status of each
+    std::istringstream in(log);
+    for (std::string text; std::getline(in, text);) {
+        const std::size_t quote = text.find('"');
+        if (quote != std::string::npos) lines.push_back(text.substr(quote, text.find('"', quote + 1) - quote + 5));
+    }
+    const std::string upload = "\"POST /api/shots HTTP/1.1\" 200";
+    EXPECT_EQ(lines, (std::vector<std::string>{"\"POST /api/link/redeem HTTP/1.1\" 200",
+                                               "\"POST /account/sign-in HTTP/1.1\" 403", upload, upload}))
+        << log;
 }
 
-using nlohmann::json;
 using site_test::bearer;
 using site_test::SiteProcess;
 using ::testing::HasSubstr;
@@ -188,15 +222,20 @@ void expectUnavailable(const httplib::Result& answer) {
 // 503 in bounded time while /healthz answers; while it is down,
 // the sweeps fail without ending the server, whose metrics page still tells
 // what it saw; once the database is back, nothing acknowledged is lost.
+// Then the database host freezes with its connections open: with two
+// workers, one waits on the open connection and the other on opening a
+// second, each until its deadline; then the silent database holds at most
+// one worker at a time, and the other answers at once. Once the host runs
+// again the site recovers by itself, for all its workers.
 TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     site_test::OwnCluster cluster;
-    site_test::ScratchDatabase database(cluster.folder());
-    const auto store = site_test::SiteStore::database(database.url());
-    site_test::addSiteUser(store, "alice", "pw");
+    const site_test::TestStore store(StoreKind::Postgres, cluster.folder());
+    store.addUser("alice", "pw");
     site_test::ScratchFolder folder;
-    SiteProcess a(folder.path() / "a", store.arguments);
+    SiteProcess a(folder.path() / "a",
+                  {"--database", store.databaseUrl(), "--threads", "2", "--metrics-listen", "127.0.0.1:0"});
     SiteProcess b(folder.path() / "b",
-                  {"--database", database.url(), "--sweep-seconds", "1", "--metrics-listen", "127.0.0.1:0"});
+                  {"--database", store.databaseUrl(), "--sweep-seconds", "1", "--metrics-listen", "127.0.0.1:0"});
     const std::string first = site_test::linkDevice(a, store, "alice");
     const std::string png = site_test::makePng(40, 40, 3, 2621440);  // three pieces in the database
     const std::string link = site_test::linkPath(site_test::uploadShot(*a.client(), first, png));
@@ -210,19 +249,19 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     EXPECT_EQ(guess(a), 429);
     EXPECT_EQ(guess(b), 429);
 
-    const auto patientClient = [&] {
-        auto client = b.client();
+    const auto patient = [](const SiteProcess& server) {
+        auto client = server.client();
         client->set_read_timeout(15);
         return client;
     };
-    auto client = patientClient();
+    auto client = patient(b);
     {
         // A lock held by maintenance: a bounded wait, then 503, while /healthz answers.
-        site::PgConnection maintenance(database.url());
+        site::PgConnection maintenance(store.databaseUrl());
         maintenance.exec("BEGIN; LOCK TABLE tokens IN ACCESS EXCLUSIVE MODE");
         std::vector<std::jthread> waiting;
         for (int i = 0; i < 2 * kPoolConnections; ++i)
-            waiting.emplace_back([&] { expectUnavailable(patientClient()->Get("/api/me", bearer(token))); });
+            waiting.emplace_back([&] { expectUnavailable(patient(b)->Get("/api/me", bearer(token))); });
         EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
     }
     EXPECT_EQ(statusOf(client->Get("/api/me", bearer(token))), 200);
@@ -256,27 +295,8 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     site_test::restartCluster(cluster.folder());
     EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);
     EXPECT_TRUE(a.client()->Get(link)->body == png);
-}
 
-// A database host that freezes with its connections open. With two
-// workers, one waits on the open connection and the other on opening a
-// second, each until its deadline; then the silent database holds at most
-// one worker at a time, and the other answers at once. Once the host runs
-// again the site recovers by itself, for all its workers.
-TEST(FrozenDatabase, AnswersUnavailableMeanwhileAndRecovers) {
-    site_test::OwnCluster cluster;
-    site_test::ScratchDatabase database(cluster.folder());
-    const auto store = site_test::SiteStore::database(database.url());
-    site_test::addSiteUser(store, "alice", "pw");
-    site_test::ScratchFolder folder;
-    SiteProcess site(folder.path(),
-                     {"--database", database.url(), "--threads", "2", "--metrics-listen", "127.0.0.1:0"});
-    const std::string token = site_test::linkDevice(site, store, "alice");
-    const auto me = [&] {
-        auto client = site.client();
-        client->set_read_timeout(15);
-        return client->Get("/api/me", bearer(token));
-    };
+    const auto me = [&] { return patient(a)->Get("/api/me", bearer(token)); };
     const auto atOnce = [](const std::function<void()>& request) {
         std::vector<std::jthread> clients;
         for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back(request);
@@ -284,8 +304,8 @@ TEST(FrozenDatabase, AnswersUnavailableMeanwhileAndRecovers) {
     {
         const site_test::FrozenCluster frozen(cluster.folder());
         atOnce([&] { expectUnavailable(me()); });
-        EXPECT_EQ(statusOf(site.client()->Get("/healthz")), 200);
-        EXPECT_EQ(statusOf(httplib::Client("127.0.0.1", site.metricsPort()).Get("/metrics")), 200);
+        EXPECT_EQ(statusOf(a.client()->Get("/healthz")), 200);
+        EXPECT_EQ(statusOf(httplib::Client("127.0.0.1", a.metricsPort()).Get("/metrics")), 200);
     }
     int status = 0;
     for (int tries = 0; tries < 100 && (status = statusOf(me())) != 200; ++tries)

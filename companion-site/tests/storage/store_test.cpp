@@ -11,6 +11,7 @@
 
 #include "security/secrets.h"
 #include "security/sign_in_throttle.h"
+#include "storage/postgres/postgres_handles.h"
 #include "support/site_harness.h"
 #include "support/test_png.h"
 #include "support/test_store.h"
@@ -219,6 +220,29 @@ TEST_P(StoreTest, ChecksHoldAcrossConnections) {
     }
     EXPECT_EQ(swept[0].size() + swept[1].size(), 30u);
     EXPECT_TRUE(store->shotsOf(alice).empty());
+}
+
+// On PostgreSQL a failure counted by another instance while a check waits
+// for the account's row is seen by that check: checking and counting are
+// one step, however the guesses of several instances interleave.
+TEST(SharedSignInThrottle, ACheckWaitsForACountUnderWayElsewhere) {
+    const site_test::TestStore place(StoreKind::Postgres);
+    const auto store = place.open();
+    const auto throttle = store->failedSignIns();
+    for (int i = 0; i < site::kFreeFailures; ++i) throttle->attempt("alice", kNow);
+    site::PgConnection elsewhere(place.databaseUrl());
+    elsewhere.exec("BEGIN; SELECT 1 FROM sign_in_failures WHERE name = 'alice' FOR UPDATE");
+    const std::int64_t later = kNow + site::kFirstWaitSeconds;
+    std::int64_t wait = -1;
+    std::jthread check([&] { wait = throttle->attempt("alice", later); });
+    for (int tries = 0; tries < 500 && elsewhere.run("SELECT 1 FROM pg_stat_activity WHERE datname = "
+                                                     "current_database() AND wait_event_type = 'Lock'").rows() == 0;
+         ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    elsewhere.exec(("UPDATE sign_in_failures SET failures = failures + 1, last_at = " + std::to_string(later) +
+                    "; COMMIT").c_str());
+    check.join();
+    EXPECT_GT(wait, 0);
 }
 
 // Bytes read back whole (in pieces, in the database); an upload dropped

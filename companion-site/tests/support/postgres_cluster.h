@@ -53,7 +53,7 @@ const std::filesystem::path& testCluster();
 // A fresh, empty database in a cluster, dropped at the end.
 class ScratchDatabase {
 public:
-    explicit ScratchDatabase(const std::filesystem::path& cluster = testCluster());
+    explicit ScratchDatabase(const std::filesystem::path& cluster);
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
     ~ScratchDatabase();

@@ -55,33 +55,6 @@ ProgramResult runSite(const std::vector<std::string>& arguments, const std::stri
     return result;
 }
 
-SiteStore SiteStore::database(const std::string& url) {
-    SiteStore store{std::filesystem::path()};
-    store.arguments = {"--database", url};
-    return store;
-}
-
-namespace {
-
-// Runs a command on `store`; its output, or throws.
-std::string runOnStore(std::vector<std::string> arguments, const SiteStore& store, const std::string& input = "") {
-    arguments.insert(arguments.end(), store.arguments.begin(), store.arguments.end());
-    const ProgramResult result = runSite(arguments, input);
-    if (result.exitCode != 0) throw std::runtime_error(arguments[0] + " failed: " + result.output);
-    return result.output;
-}
-
-}  // namespace
-
-void addSiteUser(const SiteStore& store, const std::string& name, const std::string& password, bool pro) {
-    runOnStore({"user", "add", name, "--password-file", "-", pro ? "--pro" : "--free"}, store, password + "\n");
-}
-
-std::string issueSiteCode(const SiteStore& store, const std::string& name) {
-    const std::string output = runOnStore({"code", name}, store);
-    return output.substr(0, output.find('\n'));
-}
-
 httplib::Headers bearer(const std::string& token) {
     return {{"Authorization", "Bearer " + token}};
 }
@@ -96,24 +69,11 @@ std::string linkPath(const httplib::Result& answer) {
     return url.substr(url.find("/s/"));
 }
 
-std::string linkDevice(const SiteProcess& server, const SiteStore& store, const std::string& user) {
+std::string linkDevice(const SiteProcess& server, const TestStore& store, const std::string& user) {
     const auto answer = server.client()->Post(
-        "/api/link/redeem", nlohmann::json{{"code", issueSiteCode(store, user)}}.dump(), "application/json");
+        "/api/link/redeem", nlohmann::json{{"code", store.linkCode(user)}}.dump(), "application/json");
     if (!answer || answer->status != 200) throw std::runtime_error("redeem failed");
     return nlohmann::json::parse(answer->body)["token"];
-}
-
-std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password) {
-    const auto page = client.Get("/account");
-    if (!page) throw std::runtime_error("no sign-in page");
-    const std::string signInCookie = page->get_header_value("Set-Cookie");
-    const std::string form = firstMatch(page->body, "name=\"form\" value=\"([^\"]+)\"");
-    const httplib::Params fields{{"form", form}, {"user", user}, {"password", password}};
-    const auto answer =
-        client.Post("/account/sign-in", {{"Cookie", signInCookie.substr(0, signInCookie.find(';'))}}, fields);
-    if (!answer || answer->status != 303) throw std::runtime_error("sign-in failed");
-    const std::string session = answer->get_header_value("Set-Cookie");
-    return session.substr(0, session.find(';'));
 }
 
 SiteProcess::SiteProcess(const std::filesystem::path& data, const std::vector<std::string>& extra)

@@ -23,18 +23,6 @@ struct ProgramResult {
 // the output holds what it wrote to both standard output and error.
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input = "");
 
-// The options that name a store: a data folder, or a database.
-struct SiteStore {
-    SiteStore(const std::filesystem::path& data) : arguments{"--data", data.string()} {}
-    SiteStore(const TestStore& place) : arguments(place.programArguments()) {}
-    static SiteStore database(const std::string& url);
-    std::vector<std::string> arguments;
-};
-
-// Adds a user with the given password through the command line.
-void addSiteUser(const SiteStore& store, const std::string& name, const std::string& password, bool pro = false);
-std::string issueSiteCode(const SiteStore& store, const std::string& name);
-
 httplib::Headers bearer(const std::string& token);
 // Posts a PNG as the program does; the path of the link it was given
 // ("/s/..."), or "(none)".
@@ -42,11 +30,7 @@ httplib::Result uploadShot(httplib::SSLClient& client, const std::string& token,
 std::string linkPath(const httplib::Result& answer);
 class SiteProcess;
 // A device of `user` linked through `server`: its token, or throws.
-std::string linkDevice(const SiteProcess& server, const SiteStore& store, const std::string& user);
-
-// Signs in on the account page as a browser does; gives the session cookie
-// ("__Host-session=...") for later requests, or throws.
-std::string signIn(httplib::SSLClient& client, const std::string& user, const std::string& password);
+std::string linkDevice(const SiteProcess& server, const TestStore& store, const std::string& user);
 
 // The test authority's folder: ca.pem, and server.pem with server.key for
 // localhost, made once per program.

@@ -3,14 +3,17 @@
 // first, opened as often as a test likes, also several times at once, as
 // several processes would.
 
+#include <ctime>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "security/link_code.h"
 #include "storage/postgres/postgres_store.h"
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"
+#include "web/accounts.h"
 
 namespace site_test {
 
@@ -22,8 +25,11 @@ inline void PrintTo(StoreKind kind, std::ostream* out) {
 
 class TestStore {
 public:
-    explicit TestStore(StoreKind kind)
-        : database_(kind == StoreKind::Postgres ? std::make_unique<ScratchDatabase>() : nullptr) {
+    // A PostgreSQL store is a database in `cluster`, by default the test run's.
+    explicit TestStore(StoreKind kind, const std::filesystem::path& cluster = {})
+        : database_(kind == StoreKind::Postgres
+                        ? std::make_unique<ScratchDatabase>(cluster.empty() ? testCluster() : cluster)
+                        : nullptr) {
         if (!database_) std::filesystem::create_directories(dataFolder());
     }
 
@@ -38,10 +44,20 @@ public:
         if (database_) return {"--database", database_->url()};
         return {"--data", dataFolder().string()};
     }
+    const std::string& databaseUrl() const { return database_->url(); }
     // Runs statements on the database behind the store's back.
     void execute(const std::string& sql) const {
         if (database_) return database_->execute(sql);
         site::Connection(sqlitePath()).exec(sql.c_str());
+    }
+    // A user as `user add` makes one, with a cheaper hash.
+    void addUser(const std::string& name, const std::string& password, bool pro = false) const {
+        site::createUser(*open(), name, password, pro, std::time(nullptr), kTestIterations);
+    }
+    // A new link code of the user's, as `code` prints it.
+    std::string linkCode(const std::string& name) const {
+        const auto store = open();
+        return site::formatLinkCode(site::issueLinkCode(*store, store->userByName(name)->id, std::time(nullptr)));
     }
 
 private:

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <array>
-#include <latch>
-#include <thread>
 
 #include "security/secrets.h"
 #include "security/sign_in_throttle.h"
@@ -25,15 +22,6 @@ using site_test::headerOf;
 using site_test::kClientAddress;
 using site_test::makePng;
 using site_test::member;
-
-TEST(Quota, DayRunsFromMidnightToMidnightUtc) {
-    constexpr std::int64_t day = 20454;  // 2026-01-01
-    const std::int64_t cases[][2] = {{day * 86400, day}, {day * 86400 + 86399, day}, {day * 86400 - 1, day - 1},
-                                     {-1, -1},           {-86400, -1},               {-86401, -2}};
-    for (const auto& [seconds, expected] : cases) EXPECT_EQ(site::utcDay(seconds), expected) << seconds;
-    EXPECT_EQ(site::dailyLimit(false), 30);
-    EXPECT_EQ(site::dailyLimit(true), 1000);
-}
 
 // Alice, a free account, with a linked device.
 struct Api : ::testing::Test {
@@ -241,32 +229,6 @@ TEST_F(Api, AccountNamesSignInFormsAndPasswords) {
     EXPECT_EQ(browser.cookies.count(site::kSessionCookie), 0u);
     EXPECT_EQ(browser.signIn("alice", "pw").status, 303);
     EXPECT_NE(browser.send("GET", "/account").body.find("Личный кабинет"), std::string::npos);
-}
-
-// Wrong guesses from many addresses at once, after the free failures: one
-// is checked per wait and every other is told to wait.
-TEST_F(Api, GuessesSentAtOnceGetOneCheckPerWait) {
-    Browser guesser{h, {}};
-    for (int i = 0; i < site::kFreeFailures; ++i) {
-        guesser.address = "203.0.113." + std::to_string(i);
-        ASSERT_EQ(guesser.signIn("alice", "wrong").status, 401);
-    }
-    h.now += site::kFirstWaitSeconds;
-    std::array<int, 8> statuses{};
-    {
-        std::latch start(statuses.size());
-        std::vector<std::jthread> threads;
-        for (std::size_t i = 0; i < statuses.size(); ++i) {
-            threads.emplace_back([&, i] {
-                Browser browser{h, {}, "198.51.100." + std::to_string(i)};
-                const std::string body = browser.form() + "&user=alice&password=wrong";
-                start.arrive_and_wait();
-                statuses[i] = browser.send("POST", "/account/sign-in", body).status;
-            });
-        }
-    }
-    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 401), 1);
-    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 429), 7);
 }
 
 // Alice, signed in from two browsers.
