@@ -54,7 +54,7 @@ Figures measureGets(int port, const std::string& path, const httplib::Headers& h
     std::vector<std::thread> threads;
     for (int i = 0; i < clients; ++i) {
         threads.emplace_back([&, i] {
-            const int mine = total / clients;
+            const int mine = std::max(1, total / clients);  // so a small count never leaves the list empty
             latencies[i].reserve(mine);
             for (int n = 0; n < mine; ++n) {
                 const auto before = Clock::now();
