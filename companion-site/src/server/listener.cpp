@@ -1,7 +1,5 @@
 #include "server/listener.h"
 
-#include <boost/asio/strand.hpp>
-
 #include <string>
 
 namespace site {
@@ -24,7 +22,7 @@ Listener::Listener(EventLoops& loops, tcp::acceptor& acceptor, Admit admit)
     : loops_(loops), acceptor_(acceptor), admit_(std::move(admit)), pause_(loops.main()) {}
 
 void Listener::accept() {
-    acceptor_.async_accept(asio::make_strand(loops_.next()), [this](ErrorCode error, tcp::socket socket) {
+    acceptor_.async_accept(loops_.next(), [this](ErrorCode error, tcp::socket socket) {
         if (error == asio::error::operation_aborted) return;
         if (error) {
             // Out of descriptors or memory for a moment: try again soon.

@@ -1,12 +1,12 @@
 #pragma once
-// One client connection over TLS. Every step runs on its strand but the
-// application's work, which runs on the workers and comes back to the
-// strand with its result; a worker that made an answer starts its write
-// itself. The connection's own part (the handshake, waiting for and reading
-// headers, the deadlines, the stop and the linger) is in
-// client_connection.cpp; what happens to each request (its admission, its
-// body in or out, the answer, the log line and the figures) in
-// client_request.cpp.
+// One client connection over TLS. Its steps run on the one thread of its
+// event loop, so they need no strand, except the application's work, which
+// runs on the workers and comes back to the loop with its result; a worker
+// that made an answer starts its write itself. The connection's own part
+// (the handshake, waiting for and reading headers, the deadlines, the stop
+// and the linger) is in client_connection.cpp; what happens to each request
+// (its admission, its body in or out, the answer, the log line and the
+// figures) in client_request.cpp.
 
 #include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>

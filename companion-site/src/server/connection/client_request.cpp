@@ -39,7 +39,7 @@ void writeLog(const std::string& line) {
 
 }  // namespace
 
-// Runs `work` on a worker, then `then` with its result on the strand.
+// Runs `work` on a worker, then `then` with its result on the loop.
 template <typename Work, typename Then>
 void ClientConnection::onWorker(Work work, Then then) {
     asio::post(*shared_.workers, [self = shared_from_this(), work = std::move(work), then = std::move(then)]() mutable {
@@ -134,11 +134,11 @@ void ClientConnection::onPiece(ErrorCode error) {
 }
 
 // An answer that takes no wait is given at once; any other is made on a
-// worker, which starts its write itself rather than waking the strand only
+// worker, which starts its write itself rather than waking the loop only
 // for that. That is safe because while a worker has the request nothing else
 // touches the connection: no read or write is pending, no deadline runs,
 // and a stop leaves a request in flight alone. The write's completion, and
-// any body after the headers, come back to the strand.
+// any body after the headers, come back to the loop.
 void ClientConnection::handleRequest() {
     if (auto quick = shared_.app.quickAnswer(request_)) return answer(std::move(*quick), false);
     asio::post(*shared_.workers,
