@@ -75,25 +75,38 @@ void ClientConnection::nextRequest() {
     request_ = SiteRequest{};
     head_ = false;
     received_ = 0;
-    if (requests_++ == 0) return readHeader();  // the deadline set before the handshake still runs
+    const bool first = requests_++ == 0;  // its deadline, set before the handshake, still runs
     if (buffer_.size() > 0) {
         lowest().expires_after(kHeaderTime);
         return readHeader();
     }
     buffer_.shrink_to_fit();
     // Idle until the first byte of the next request, then its headers.
-    lowest().expires_after(kIdleTime);
-    stream_.async_read_some(buffer_.prepare(kMaxHeaderBytes), [self = shared_from_this()](ErrorCode error, std::size_t got) {
-        if (error) return;
-        self->buffer_.commit(got);
-        self->lowest().expires_after(kHeaderTime);
-        self->readHeader();
-    });
+    if (!first) lowest().expires_after(kIdleTime);
+    stream_.async_read_some(buffer_.prepare(kMaxHeaderBytes),
+                            [self = shared_from_this(), first](ErrorCode error, std::size_t got) {
+                                if (error) return;
+                                self->buffer_.commit(got);
+                                if (!first) self->lowest().expires_after(kHeaderTime);
+                                self->readHeader();
+                            });
 }
 
 void ClientConnection::readHeader() {
+    if (buffer_.size() > 0 && parseBufferedHeader()) return;
     http::async_read_header(stream_, headerBytes_, *parser_,
                             [self = shared_from_this()](ErrorCode error, std::size_t) { self->onHeader(error); });
+}
+
+// A request mostly comes whole with its first bytes; parsing it from the
+// buffer at once spares the event loop a read that would only find it there.
+// False when the headers have not all come yet.
+bool ClientConnection::parseBufferedHeader() {
+    ErrorCode error;
+    headerBytes_.consume(parser_->put(buffer_.data(), error));  // a request line may go before its headers
+    if (error == http::error::need_more) return false;
+    onHeader(error);
+    return true;
 }
 
 void ClientConnection::onHeader(ErrorCode error) {

@@ -70,6 +70,7 @@ private:
     // The connection
     void nextRequest();
     void readHeader();
+    bool parseBufferedHeader();
     void onHeader(ErrorCode error);
     void linger();
     std::uint64_t unreadBody() const;
