@@ -9,9 +9,10 @@
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
-
-#include "support/file_bytes.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
@@ -19,7 +20,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::wstring path = argv[1];
-    std::string der = testsupport::readFile(path.starts_with(L"/") ? L"Z:" + path : path);
+    std::ifstream file(std::filesystem::path(path.starts_with(L"/") ? L"Z:" + path : path), std::ios::binary);
+    std::string der{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     if (!CertAddEncodedCertificateToSystemStoreW(L"Root", reinterpret_cast<const BYTE*>(der.data()),
                                                  static_cast<DWORD>(der.size()))) {
         std::fprintf(stderr, "trust_certificate: %ls is no certificate (error %lu)\n", argv[1], GetLastError());
