@@ -2,8 +2,6 @@
 
 #include "editor/live_resize.h"
 
-namespace {
-
 TEST(LiveResize, InTheSystemsLoopQuickFromTheFirstSizeStepUntilTheLoopEnds) {
     LiveResize resize;
     resize.loopEntered();
@@ -33,5 +31,3 @@ TEST(LiveResize, OutsideTheLoopQuickWhileTheButtonHoldsTheFrame) {
     EXPECT_FALSE(resize.watchingButton());
     EXPECT_FALSE(resize.buttonSeen(false));  // once
 }
-
-}  // namespace

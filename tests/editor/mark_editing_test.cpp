@@ -2,8 +2,6 @@
 
 #include "editor/mark_editing.h"
 
-namespace {
-
 TEST(MarkDrag, MovesOfOnePixelOrLessAreDroppedUnlessAStrokeWentSomewhere) {
     struct Row {
         AnnotationKind kind;
@@ -62,5 +60,3 @@ TEST(Toolbar, ThicknessCyclesAndColoursConvertForTheDialog) {
     EXPECT_EQ(colorrefToArgb(0x007A64FFu), 0xFFFF647Au);
     EXPECT_EQ(colorrefToArgb(0xFF000000u), 0xFF000000u);  // stray high bits are not alpha
 }
-
-}  // namespace

@@ -6,8 +6,6 @@
 #include "editor/mark_geometry.h"
 #include "editor/mosaic_cells.h"
 
-namespace {
-
 TEST(ArrowHead, GrowsWithTheThicknessAndOpensToBothSidesOfTheShaft) {
     const float lengths[] = {14, 16, 24, 32, 40};
     for (int step = 0; step < 5; ++step) EXPECT_FLOAT_EQ(arrowHeadLength(2.0f + 2 * step), lengths[step]);
@@ -80,5 +78,3 @@ TEST(MosaicCells, EachCellIsTheAverageOfItsOwnPixelsAndIsPaintedBackOnItsSpan) {
         EXPECT_EQ(pixels[y * 33 + 31], 0x12345678u);
     }
 }
-
-}  // namespace

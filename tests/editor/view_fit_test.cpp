@@ -2,8 +2,6 @@
 
 #include "editor/view_fit.h"
 
-namespace {
-
 TEST(ViewFit, PictureFillsTheSpaceBetweenBandsThatGrowWithTheDpi) {
     struct Row {
         float clientWidth, clientHeight, dpi;
@@ -37,5 +35,3 @@ TEST(ViewFit, ClientPointsMapToImagePixelsClampedOntoThePicture) {
         EXPECT_NEAR(image.y, row.imageY, 1e-3);
     }
 }
-
-}  // namespace

@@ -1,17 +1,9 @@
 #pragma once
-// Pictures and marks for the editor's Windows tests, the GDI+ session they
-// run in, and their comparison with the stored images in reference/.
+// Pictures and marks for the editor's Windows tests, the shell they run in,
+// and their comparison with the stored images in reference/.
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <gdiplus.h>
-#include <objbase.h>
-
-#include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "editor/annotation.h"
 #include "support/pixels_win.h"
@@ -19,24 +11,7 @@
 
 namespace editortest {
 
-// COM and GDI+ for the whole test program.
-class GraphicsSession : public ::testing::Environment {
-public:
-    void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    void TearDown() override {
-        Gdiplus::GdiplusShutdown(token_);
-        CoUninitialize();
-    }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-
-[[maybe_unused]] inline auto* const graphicsSession = ::testing::AddGlobalTestEnvironment(new GraphicsSession);
+[[maybe_unused]] inline auto* const shell = ::testing::AddGlobalTestEnvironment(new testsupport::ShellEnvironment);
 
 inline std::unique_ptr<Gdiplus::Bitmap> filledPicture(int width, int height, std::uint32_t argb) {
     auto picture = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
