@@ -3,12 +3,10 @@
 // window of known pixels: the overlay and every shot must show exactly what
 // lay beneath, on either monitor and across both.
 
-#include <gtest/gtest.h>
-
+#include <array>
 #include <cstdlib>
-#include <functional>
 
-#include "app/app_state.h"
+#include "app/controls.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "capture/support/screen_pattern_win.h"
@@ -126,19 +124,15 @@ bool dimmedPattern(std::uint32_t shown, int x, int y) {
 }
 
 // The desktop as the monitors show it once the overlay has painted.
-struct Shown {
-    Shown() {
-        UpdateWindow(app.overlayWindow);
-        pumpMessages();
-        Sleep(150);
-        pumpMessages();
-        pixels = testsupport::renderWith(kWidth, kHeight, [](HDC dc) {
-            BitBlt(dc, 0, 0, kWidth, kHeight, ScreenDc().get(), kDesktop.left, kDesktop.top, SRCCOPY);
-        }).argb;
-    }
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * kWidth + x]; }
-    std::vector<std::uint32_t> pixels;
-};
+testsupport::Pixels shown() {
+    UpdateWindow(app.overlayWindow);
+    pumpMessages();
+    Sleep(150);
+    pumpMessages();
+    return testsupport::renderWith(kWidth, kHeight, [](HDC dc) {
+        BitBlt(dc, 0, 0, kWidth, kHeight, ScreenDc().get(), kDesktop.left, kDesktop.top, SRCCOPY);
+    });
+}
 
 // How the overlay shows the pattern on the monitors: undimmed inside
 // `clear`, dimmed everywhere but there, in `text` and in `skipped`; and how
@@ -149,7 +143,7 @@ struct OverlayLook {
     int text = 0;
 };
 
-OverlayLook lookAt(const Shown& shown, const RECT& clear, const RECT& text, const RECT& skipped) {
+OverlayLook lookAt(const testsupport::Pixels& shown, const RECT& clear, const RECT& text, const RECT& skipped) {
     OverlayLook look;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
@@ -195,23 +189,21 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
         RECT frame{};
         GetWindowRect(app.overlayWindow, &frame);
         EXPECT_TRUE(EqualRect(&frame, &kDesktop));
-        EXPECT_TRUE(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
-        EXPECT_TRUE(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);  // out of Alt+Tab
-        wchar_t title[32] = {};
-        GetWindowTextW(app.overlayWindow, title, 32);
-        EXPECT_STREQ(title, L"Выделить область");
+        constexpr LONG_PTR kOnTopOutOfAltTab = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+        EXPECT_EQ(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & kOnTopOutOfAltTab, kOnTopOutOfAltTab);
+        EXPECT_EQ(readWindowText(app.overlayWindow), L"Выделить область");
         EXPECT_EQ(GetFocus(), app.overlayWindow);
         EXPECT_FALSE(IsWindowVisible(app.mainWindow));
 
         const RECT hint{drag.hint.x, drag.hint.y, drag.hint.x + 550, drag.hint.y + 40};
-        OverlayLook opened = lookAt(Shown(), {}, hint, {});
+        OverlayLook opened = lookAt(shown(), {}, hint, {});
         EXPECT_EQ(opened.notDimmed, 0);
         EXPECT_GT(opened.text, 200);
 
         sendInput(MOUSEEVENTF_LEFTDOWN);
         sendInput(MOUSEEVENTF_MOVE, drag.end);
         const RECT& area = drag.shot;
-        Shown dragging;
+        testsupport::Pixels dragging = shown();
         const RECT clear{area.left + 2, area.top + 2, area.right - 2, area.bottom - 2};
         const RECT framed{area.left - 2, area.top - 2, area.right + 2, area.bottom + 2};
         const RECT label{area.left + 8, area.top - 30, area.left + 258, area.top - 2};
@@ -233,8 +225,8 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
         EXPECT_EQ(app.screenImage, nullptr);
         ASSERT_NE(editorState.baseImage, nullptr);
         Gdiplus::Bitmap& shot = *editorState.baseImage;
-        EXPECT_EQ(static_cast<int>(shot.GetWidth()), area.right - area.left);
-        EXPECT_EQ(static_cast<int>(shot.GetHeight()), area.bottom - area.top);
+        EXPECT_EQ((std::array<LONG, 2>{LONG(shot.GetWidth()), LONG(shot.GetHeight())}),
+                  (std::array{area.right - area.left, area.bottom - area.top}));
         EXPECT_EQ(shot.GetPixelFormat(), PixelFormat32bppARGB);
         EXPECT_EQ(patternMismatches(shot, area.left, area.top), 0);
         DestroyWindow(editorState.editorWindow);

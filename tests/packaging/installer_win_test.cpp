@@ -1,6 +1,4 @@
-#include <gtest/gtest.h>
 
-#include <windows.h>
 
 #include <filesystem>
 #include <fstream>

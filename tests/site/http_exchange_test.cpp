@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "scripted_connection.h"
-#include "site/http_exchange.h"
 #include "site/site_address.h"
 #include "storage/json_depth.h"
 

@@ -3,24 +3,17 @@
 // companion site never does, and the whole way from a link code to a public
 // link against the real companion site on loopback.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <memory>
 #include <type_traits>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/command_ids.h"
 #include "editor/export.h"
 #include "site/clipboard_text_win.h"
 #include "site/http_request.h"
 #include "site/request_runner.h"
 #include "site/shot_upload.h"
-#include "storage/text.h"
-#include "support/file_bytes.h"
 #include "support/win_harness.h"
 
 using nlohmann::json;
@@ -28,21 +21,11 @@ using testsupport::pumpUntil;
 
 namespace {
 
-class ShellEnvironment : public ::testing::Environment {
-    void SetUp() override {
-        // LOCALAPPDATA lies in the build's own Wine prefix, never a user's.
-        DeleteFileW((toWide(std::getenv("LOCALAPPDATA")) + L"\\Clipvane\\settings.json").c_str());
-        ASSERT_TRUE(testsupport::startTestShell());
-    }
-    void TearDown() override { testsupport::endTestShell(); }
-};
-const auto* const shellEnvironment = ::testing::AddGlobalTestEnvironment(new ShellEnvironment);
+const auto* const shell = ::testing::AddGlobalTestEnvironment(new testsupport::ShellEnvironment);
 
 constexpr char kNoConnection[] = "Нет соединения с сайтом. Проверьте интернет и адрес";
 
-bool idle() {
-    return !app.busy;
-}
+bool idle() { return !app.busy; }
 
 // What the server fixture wrote (an address, a link code, a port); empty without the fixture.
 std::string fixtureWord(const char* name) {
