@@ -3,11 +3,7 @@
 #include "editor/mark_editing.h"
 
 TEST(MarkDrag, MovesOfOnePixelOrLessAreDroppedUnlessAStrokeWentSomewhere) {
-    struct Row {
-        AnnotationKind kind;
-        MarkPoint via, release;
-        bool kept;
-    };
+    struct Row { AnnotationKind kind; MarkPoint via, release; bool kept; };
     const Row rows[] = {
         {AnnotationKind::Frame, {50, 50}, {50, 50}, false},
         {AnnotationKind::Line, {51, 50}, {51, 50}, false},

@@ -21,9 +21,7 @@ std::string outcomeOf(ScriptedConnection& network, const std::string& address = 
     }
 }
 
-std::string nested(int depth) {
-    return std::string(depth, '[') + std::string(depth, ']');
-}
+std::string nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
 
 }  // namespace
 
