@@ -1,10 +1,10 @@
-// The capture in this process on a desktop of two monitors, a 1280 x 1024
-// one left of a 1920 x 1080 primary (tests/support/two_monitors.sh), over a
-// window of known pixels: the overlay and every shot must show exactly what
-// lay beneath, on either monitor and across both.
+// The capture in this process on two monitors (tests/support/two_monitors.sh)
+// over a window of known pixels: the overlay and every shot must show exactly
+// what lay beneath, on either monitor and across both.
 
 #include <array>
 #include <cstdlib>
+#include <memory>
 
 #include "app/controls.h"
 #include "app/win_handles.h"
@@ -19,16 +19,13 @@ namespace {
 using namespace capturetest;
 using testsupport::pumpMessages;
 
-// The desktop in screen pixels; in its own pixels (the overlay's client
-// area) the left monitor is (0, 0, 1280, 1024), the primary (1280, 0, 3200,
-// 1080). Below the left one's foot nothing is shown, so nothing there is
-// looked at.
+// The desktop in screen pixels; in its own (the overlay's client area) the
+// left monitor is (0, 0, 1280, 1024), the primary (1280, 0, 3200, 1080).
+// Below the left one's foot nothing is shown, so nothing there is looked at.
 constexpr RECT kDesktop{-1280, 0, 1920, 1080};
 constexpr int kWidth = 3200, kHeight = 1080;
 
-bool onMonitor(int x, int y) {
-    return x >= 1280 || y < 1024;
-}
+bool onMonitor(int x, int y) { return x >= 1280 || y < 1024; }
 
 // The overlays open in this process (the display is this test's own).
 int overlayCount() {
@@ -40,20 +37,16 @@ int overlayCount() {
 // Pixels of the image that differ from the pattern at (left, top) onward,
 // where a monitor shows them.
 int patternMismatches(Gdiplus::Bitmap& image, int left, int top) {
-    std::vector<std::uint32_t> pixels = testsupport::pixelsOf(image).argb;
-    int width = static_cast<int>(image.GetWidth());
+    testsupport::Pixels shot = testsupport::pixelsOf(image);
     int mismatches = 0;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        int x = left + static_cast<int>(i % width), y = top + static_cast<int>(i / width);
-        mismatches += onMonitor(x, y) && pixels[i] != patternColour(x, y);
-    }
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) mismatches += onMonitor(left + x, top + y) && shot.at(x, y) != patternColour(left + x, top + y);
     return mismatches;
 }
 
 // Left-button messages to the overlay, in its client pixels.
-void sendMouse(UINT message, POINT point) {
-    LPARAM at = MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y));
-    SendMessageW(app.overlayWindow, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
+void sendMouse(UINT message, POINT at) {
+    SendMessageW(app.overlayWindow, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
 }
 
 // The pointer moved to a point of the virtual screen, or a button changed,
@@ -67,17 +60,12 @@ void sendInput(DWORD flags, POINT at = {}) {
     pumpMessages();
 }
 
-// The real shell in this process with the pattern over the screen. The
-// pattern stays for the whole suite: taking a full-screen window down is
-// slow under Wine without a window manager.
+// The real shell in this process with the pattern over the screen, for the
+// whole suite: a full-screen window is slow to go under Wine.
 class Capture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { pattern = new PatternWindow; }
-
-    static void TearDownTestSuite() {
-        delete pattern;
-        pattern = nullptr;
-    }
+    static void SetUpTestSuite() { pattern = std::make_unique<PatternWindow>(); }
+    static void TearDownTestSuite() { pattern.reset(); }
 
     void SetUp() override {
         RECT desktop{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
@@ -101,18 +89,14 @@ protected:
         testsupport::endTestShell();
     }
 
-    static inline PatternWindow* pattern = nullptr;
+    static inline std::unique_ptr<PatternWindow> pattern;
 };
 
-int channel(std::uint32_t colour, int shift) {
-    return static_cast<int>((colour >> shift) & 0xFF);
-}
+int channel(std::uint32_t colour, int shift) { return static_cast<int>((colour >> shift) & 0xFF); }
 
 // Every channel of the dimmed copy is at most 255 x 135 / 255: anything
 // brighter is the frame or text.
-bool bright(std::uint32_t colour) {
-    return channel(colour, 16) > 0xA0 && channel(colour, 8) > 0xA0 && channel(colour, 0) > 0xA0;
-}
+bool bright(std::uint32_t colour) { return channel(colour, 16) > 0xA0 && channel(colour, 8) > 0xA0 && channel(colour, 0) > 0xA0; }
 
 // The pattern under black at alpha 120, to within rounding.
 bool dimmedPattern(std::uint32_t shown, int x, int y) {
@@ -137,11 +121,7 @@ testsupport::Pixels shown() {
 // How the overlay shows the pattern on the monitors: undimmed inside
 // `clear`, dimmed everywhere but there, in `text` and in `skipped`; and how
 // many light pixels of text lie in `text`.
-struct OverlayLook {
-    int notClear = 0;
-    int notDimmed = 0;
-    int text = 0;
-};
+struct OverlayLook { int notClear = 0; int notDimmed = 0; int text = 0; };
 
 OverlayLook lookAt(const testsupport::Pixels& shown, const RECT& clear, const RECT& text, const RECT& skipped) {
     OverlayLook look;

@@ -1,13 +1,11 @@
 #!/bin/sh
-# Starts and stops the loopback servers of the Windows site tests.
+# Starts and stops the loopback servers of the Windows site tests:
 #   site_fixture.sh start <folder> <clipvane-site> <site_test_server> <trust program>
 #   site_fixture.sh stop <folder>
-# start has the Wine prefix in WINEPREFIX trust the development authority,
-# which signs the certificate of both servers. The real companion site gets
-# a fresh data folder with the user "e2e" and a link code (code-link); its
-# address goes to <folder>/address. The test server for what the companion
-# never does writes its port to <folder>/port; a second one, whose
-# certificate signs itself, to <folder>/untrusted-port.
+# The Wine prefix (WINEPREFIX) trusts the development authority that signs
+# both servers. The companion site gets fresh data with the user "e2e", a link
+# code (code-link) and its address in <folder>/address; the test server writes
+# its port to <folder>/port, one whose certificate signs itself to untrusted-port.
 set -e
 folder=$2
 certs="$folder/certs"

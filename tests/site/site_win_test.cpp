@@ -1,7 +1,6 @@
-// The site client's Windows side on the program's real shell: the request
-// runner, the clipboard, WinHTTP against a loopback server for what the
-// companion site never does, and the whole way from a link code to a public
-// link against the real companion site on loopback.
+// The site client's Windows side on the real shell: the request runner, the
+// clipboard, WinHTTP against loopback servers, and the whole way from a link
+// code to a public link against the real companion site.
 
 #include <future>
 #include <memory>

@@ -1,9 +1,6 @@
-// Adds a certificate authority to the current user's trusted roots, so
-// WinHTTP accepts servers it signed: the authority of the test servers and
-// of a development site.
-//
-//   trust_certificate <file.der>
-// A path starting with "/" is a host path (Wine's drive Z:).
+// trust_certificate <file.der>: adds a certificate authority to the current
+// user's trusted roots, so WinHTTP accepts the test servers and a development
+// site. A path starting with "/" is a host path (Wine's drive Z:).
 
 #include <windows.h>
 #include <wincrypt.h>
