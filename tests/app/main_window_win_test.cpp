@@ -1,6 +1,8 @@
 // The program's start-up, its main window driven with real messages in this
 // process, and its shutdown; and two copies of the built program.
 
+#include <array>
+
 #include "app/command_ids.h"
 #include "app/control_layout.h"
 #include "app/controls.h"
@@ -111,27 +113,22 @@ TEST_F(MainWindowTest, EachDpiChangeScalesTheWindowAndItsOutline) {
         SCOPED_TRACE(dpi);
         std::vector<HWND> before = app.mainControls;
         int width = scaleUnits(380, dpi), height = scaleUnits(440, dpi);
-        RECT place{};
-        GetWindowRect(app.mainWindow, &place);
-        if (!minimised) place = {100, 80, 100 + width, 80 + height};
+        RECT suggested{100, 80, 100 + width, 80 + height}, place = suggested;
+        if (minimised) GetWindowRect(app.mainWindow, &place);
         if (minimised) ShowWindow(app.mainWindow, SW_MINIMIZE);
-        RECT suggested{100, 80, 100 + width, 80 + height};
         SendMessageW(app.mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         if (minimised) ShowWindow(app.mainWindow, SW_RESTORE);
         RECT now{};
         GetWindowRect(app.mainWindow, &now);
-        EXPECT_EQ(now.left, place.left);
-        EXPECT_EQ(now.top, place.top);
-        EXPECT_EQ(now.right - now.left, width);
-        EXPECT_EQ(now.bottom - now.top, height);
+        EXPECT_EQ((std::array{now.left, now.top, now.right - now.left, now.bottom - now.top}),
+                  (std::array<LONG, 4>{place.left, place.top, width, height}));
         for (HWND old : before) EXPECT_FALSE(IsWindow(old));
 
         GdiObject<HRGN> outline(CreateRectRgn(0, 0, 0, 0));
         ASSERT_EQ(GetWindowRgn(app.mainWindow, outline.get()), COMPLEXREGION);
         RECT box{};
         GetRgnBox(outline.get(), &box);
-        EXPECT_EQ(box.right, width);
-        EXPECT_EQ(box.bottom, height);
+        EXPECT_EQ((std::array{box.right, box.bottom}), (std::array<LONG, 2>{width, height}));
         // The corners are rounded with a radius of 18 units at this scale.
         int in = scaleUnits(4, dpi), deeper = scaleUnits(12, dpi);
         EXPECT_FALSE(PtInRegion(outline.get(), width - 1 - in, height - 1 - in));
@@ -181,11 +178,7 @@ RECT changedArea(const Pixels& before, const Pixels& after) {
 // and 150 %: the status line clear of the tabs, the week's bars standing on
 // their base line.
 TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
-    struct Row {
-        const char* what;
-        std::function<void()> page, change;
-        RECT box;  // units
-    };
+    struct Row { const char* what; std::function<void()> page, change; RECT box; };  // the box in units
     const Row rows[] = {
         {"status", [] {}, [] { app.statusLine = L"Снимок сохранён"; }, {24, 355, 356, 380}},
         {"week", [] { app.currentPage = 1; },

@@ -141,12 +141,9 @@ OverlayLook lookAt(const testsupport::Pixels& shown, const RECT& clear, const RE
 
 // Drags with real input, in the virtual screen's pixels. The pointer cannot
 // leave the desktop: a move beyond its edge stops there.
-struct Drag {
-    const char* where;
-    POINT start, end;
-    RECT shot;   // the selection: what the editor must get
-    POINT hint;  // where the hint stands with the pointer at the start
-};
+// `shot`: the selection, what the editor must get; `hint`: where the hint
+// stands with the pointer at the start.
+struct Drag { const char* where; POINT start, end; RECT shot; POINT hint; };
 
 const Drag kDrags[] = {
     {"on the left monitor", {280, 300}, {600, 520}, {280, 300, 600, 520}, {280, 328}},

@@ -45,6 +45,18 @@ std::wstring clipboardText() {
     return text;
 }
 
+// Closes each message box of this thread as it opens, and counts them.
+int closedBoxes = 0;
+LRESULT CALLBACK closeMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[16] = {};
+    auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && GetClassNameW(window, name, 16) && std::wstring(name) == L"#32770") {
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+        ++closedBoxes;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 // A completion runs on the interface thread after busy is cleared: it may start the next request.
@@ -104,35 +116,15 @@ TEST(WinHttp, RedirectsUntrustedCertificatesAndSilenceEndInTheirSentences) {
     EXPECT_EQ(outcome(trusted, L"/silent"), kNoConnection);
 }
 
-namespace {
-
-// Closes each message box of this thread as it opens, and counts them.
-int closedBoxes = 0;
-LRESULT CALLBACK closeMessageBox(int code, WPARAM wParam, LPARAM lParam) {
-    wchar_t name[16] = {};
-    auto window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && GetClassNameW(window, name, 16) && std::wstring(name) == L"#32770") {
-        PostMessageW(window, WM_COMMAND, IDOK, 0);
-        ++closedBoxes;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-// Types into the profile page's form and presses "Привязать".
-void link(const std::wstring& address, const std::string& code) {
-    SendMessageW(app.mainWindow, WM_COMMAND, ID_PAGE_FIRST + 4, 0);
-    SetWindowTextW(app.siteAddressEdit, address.c_str());
-    SetWindowTextW(app.linkCodeEdit, toWide(code).c_str());
-    SendMessageW(app.mainWindow, WM_COMMAND, ID_LINK, 0);
-    pumpUntil(idle);
-}
-
-}  // namespace
-
 TEST(EndToEnd, LinkUploadAndUnlink) {
     std::wstring address = toWide(fixtureWord("address"));
     ASSERT_FALSE(address.empty()) << "the companion site fixture did not run";
-    link(address + L"///", fixtureWord("code-link"));
+    // The profile page's form, typed into, and "Привязать".
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_PAGE_FIRST + 4, 0);
+    SetWindowTextW(app.siteAddressEdit, (address + L"///").c_str());
+    SetWindowTextW(app.linkCodeEdit, toWide(fixtureWord("code-link")).c_str());
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_LINK, 0);
+    pumpUntil(idle);
     ASSERT_FALSE(app.token.empty()) << toUtf8(app.statusLine);
     EXPECT_EQ(app.siteAddress, address);  // the typed slashes are gone
     // A successful link posts a refresh, which brings the profile.

@@ -22,9 +22,7 @@
 namespace testsupport {
 
 // Build paths arrive as Unix paths; Wine shows the Unix root as drive Z:.
-inline std::wstring windowsPath(const char* unixPath) {
-    return L"Z:" + toWide(unixPath);
-}
+inline std::wstring windowsPath(const char* unixPath) { return L"Z:" + toWide(unixPath); }
 
 // A whole file as bytes; empty when it cannot be read.
 inline std::string readFile(const std::filesystem::path& path) {
@@ -72,9 +70,7 @@ inline bool waitFor(const std::function<bool()>& condition,
     return condition();
 }
 
-inline HWND runningMainWindow() {
-    return FindWindowW(L"ClipvaneMain", nullptr);
-}
+inline HWND runningMainWindow() { return FindWindowW(L"ClipvaneMain", nullptr); }
 
 inline void pumpMessages() {
     MSG message;
@@ -92,9 +88,7 @@ inline bool pumpUntil(const std::function<bool()>& done) {
     });
 }
 
-inline bool startTestShell() {
-    return startShell(GetModuleHandleW(nullptr));
-}
+inline bool startTestShell() { return startShell(GetModuleHandleW(nullptr)); }
 
 // Ends the shell as the tray's exit would, dropping whatever it left queued.
 inline void endTestShell() {

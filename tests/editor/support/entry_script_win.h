@@ -12,11 +12,7 @@
 
 namespace editortest {
 
-struct EntryControls {
-    HWND frame = nullptr;
-    HWND field = nullptr;
-    HWND button = nullptr;
-};
+struct EntryControls { HWND frame = nullptr; HWND field = nullptr; HWND button = nullptr; };
 
 inline std::function<void(const EntryControls&)> pendingEntryScript;
 inline UINT_PTR entryTimer = 0;
