@@ -322,7 +322,7 @@ TEST_F(EditorWindow, ShortcutsAndEscapeRunThroughTheMessageLoop) {
     EXPECT_EQ(app.statusLine, L"Изображение скопировано");
     testsupport::Process holder;  // another program holding the clipboard, until the test ends
     ASSERT_TRUE(holder.start(testsupport::windowsPath(CLIPVANE_CLIPBOARD_HOLDER)));
-    ASSERT_TRUE(testsupport::waitFor([] {
+    ASSERT_TRUE(testsupport::pumpUntil([] {  // the clipboard's owner answers while it waits
         bool free = OpenClipboard(editorState.editorWindow);
         if (free) CloseClipboard();
         return !free;
