@@ -78,27 +78,20 @@ TEST_F(MainWindowTest, PrintScreenCapturesTheWholeScreenIntoTheEditor) {
     DestroyWindow(editorState.editorWindow);
 }
 
-// One owner-drawn button painted into memory: its face, and how many pixels
-// of its label area carry the ink colour.
-std::pair<std::uint32_t, int> paintButton(int id, UINT state, std::uint32_t ink) {
-    HWND button = createButton(app.mainWindow, id, L"Весь экран", 0, 0, 140, 38);
-    Pixels image = renderWith(140, 38, [&](HDC dc) {
-        DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(id), 0, 0, state, button, dc, {0, 0, 140, 38}};
-        drawButton(item);
-    });
-    DestroyWindow(button);
-    int inked = 0;
-    for (int y = 8; y < 30; ++y) {
-        for (int x = 20; x < 120; ++x) inked += channelDistance(image.at(x, y), ink) <= 40;
-    }
-    return {image.at(12, 5), inked};
-}
-
-// The light button's label is dark, pressed or not.
+// The light button's label is dark, pressed or not: many pixels of its
+// label area carry the ink colour.
 TEST_F(MainWindowTest, TheLightButtonsLabelIsDark) {
     for (auto [state, face] : {std::pair<UINT, std::uint32_t>{0, 0xFFE5E5E5}, {ODS_SELECTED, 0xFF464646}}) {
-        auto [painted, inked] = paintButton(ID_CAPTURE_REGION, state, 0xFF111111);
-        EXPECT_LE(channelDistance(painted, face), 3) << state;
+        HWND button = createButton(app.mainWindow, ID_CAPTURE_REGION, L"Весь экран", 0, 0, 140, 38);
+        Pixels image = renderWith(140, 38, [&](HDC dc) {
+            DRAWITEMSTRUCT item{ODT_BUTTON, ID_CAPTURE_REGION, 0, 0, state, button, dc, {0, 0, 140, 38}};
+            drawButton(item);
+        });
+        DestroyWindow(button);
+        int inked = 0;
+        for (int y = 8; y < 30; ++y)
+            for (int x = 20; x < 120; ++x) inked += channelDistance(image.at(x, y), 0xFF111111) <= 40;
+        EXPECT_LE(channelDistance(image.at(12, 5), face), 3) << state;
         EXPECT_GT(inked, 10) << state;
     }
 }

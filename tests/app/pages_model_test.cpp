@@ -13,13 +13,7 @@ const std::string kUnlinked = "Привяжите аккаунт на вклад
 std::string left(const char* count) { return std::string("Ещё ") + count + " загрузок • сброс в 00:00 UTC"; }
 
 TEST(QuotaPage, EveryProfileShapeGivesItsTexts) {
-    struct Row {
-        json profile;
-        bool linked;
-        const char *badge, *used, *limit;
-        float fill;  // 0: no bar
-        std::string caption;
-    };
+    struct Row { json profile; bool linked; const char *badge, *used, *limit; float fill; std::string caption; };  // fill 0: no bar
     const Row rows[] = {
         {json::object(), false, "FREE", "—", "/ 30", 0, kUnlinked},
         {{{"used", 7}, {"limit", 30}}, true, "FREE", "7", "/ 30", 7.0f / 30 * kQuotaBarWidth, left("23")},

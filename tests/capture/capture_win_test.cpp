@@ -34,21 +34,6 @@ int overlayCount() {
     return count;
 }
 
-// Pixels of the image that differ from the pattern at (left, top) onward,
-// where a monitor shows them.
-int patternMismatches(Gdiplus::Bitmap& image, int left, int top) {
-    testsupport::Pixels shot = testsupport::pixelsOf(image);
-    int mismatches = 0;
-    for (int y = 0; y < shot.height; ++y)
-        for (int x = 0; x < shot.width; ++x) mismatches += onMonitor(left + x, top + y) && shot.at(x, y) != patternColour(left + x, top + y);
-    return mismatches;
-}
-
-// Left-button messages to the overlay, in its client pixels.
-void sendMouse(UINT message, POINT at) {
-    SendMessageW(app.overlayWindow, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
-}
-
 // The pointer moved to a point of the virtual screen, or a button changed,
 // through the system's input queue.
 void sendInput(DWORD flags, POINT at = {}) {
@@ -68,11 +53,10 @@ protected:
     static void TearDownTestSuite() { pattern.reset(); }
 
     void SetUp() override {
-        RECT desktop{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
-        desktop.right = desktop.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        desktop.bottom = desktop.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-        ASSERT_TRUE(EqualRect(&desktop, &kDesktop) && GetSystemMetrics(SM_CMONITORS) == 2)
-            << "not the two-monitor desktop of two_monitors.sh";
+        ASSERT_EQ((std::array{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                              GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                              GetSystemMetrics(SM_CMONITORS)}),
+                  (std::array<int, 5>{kDesktop.left, kDesktop.top, kWidth, kHeight, 2})) << "not the two-monitor desktop of two_monitors.sh";
         ASSERT_TRUE(testsupport::startTestShell());
         // Without a notification area Wine shows the icon in a window of its
         // own at the top-left corner, above everything: out of the pattern's way.
@@ -205,7 +189,12 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
         EXPECT_EQ((std::array<LONG, 2>{LONG(shot.GetWidth()), LONG(shot.GetHeight())}),
                   (std::array{area.right - area.left, area.bottom - area.top}));
         EXPECT_EQ(shot.GetPixelFormat(), PixelFormat32bppARGB);
-        EXPECT_EQ(patternMismatches(shot, area.left, area.top), 0);
+        testsupport::Pixels cut = testsupport::pixelsOf(shot);
+        int mismatches = 0;  // where a monitor shows the pattern
+        for (int y = 0; y < cut.height; ++y)
+            for (int x = 0; x < cut.width; ++x)
+                mismatches += onMonitor(area.left + x, area.top + y) && cut.at(x, y) != patternColour(area.left + x, area.top + y);
+        EXPECT_EQ(mismatches, 0);
         DestroyWindow(editorState.editorWindow);
     }
 }
@@ -244,8 +233,8 @@ TEST_F(Capture, EscapeRightClickAndCloseCancel) {
         startCapture(true);
         ASSERT_NE(app.overlayWindow, nullptr);
         pumpMessages();
-        sendMouse(WM_LBUTTONDOWN, {10, 10});
-        sendMouse(WM_MOUSEMOVE, {400, 400});
+        SendMessageW(app.overlayWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        SendMessageW(app.overlayWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(400, 400));
         cancels[row]();
         pumpMessages();
         EXPECT_EQ(app.overlayWindow, nullptr);
@@ -255,10 +244,7 @@ TEST_F(Capture, EscapeRightClickAndCloseCancel) {
         EXPECT_EQ(editorState.editorWindow, nullptr);
         EXPECT_TRUE(IsWindowVisible(app.mainWindow));
         // Wine hands the foreground over asynchronously to unmanaged windows.
-        EXPECT_TRUE(testsupport::waitFor([] {
-            pumpMessages();
-            return GetForegroundWindow() == app.mainWindow;
-        }, std::chrono::seconds(3)));
+        EXPECT_TRUE(testsupport::pumpUntil([] { return GetForegroundWindow() == app.mainWindow; }));
     }
 }
 

@@ -47,13 +47,8 @@ TEST(SiteAddress, HttpsOriginGivesHostAndPortAnythingElseIsRefusedBeforeAnyNetwo
 }
 
 TEST(HttpExchange, EachStepStatusAndBodyGiveTheAnswerOrTheSentence) {
-    struct Row {
-        std::uint32_t status;
-        std::deque<ScriptedChunk> chunks;
-        std::string outcome;
-        bool availabilityFails = false;
-        const char* failingStep = "";
-    };
+    struct Row { std::uint32_t status; std::deque<ScriptedChunk> chunks; std::string outcome;
+                 bool availabilityFails = false; const char* failingStep = ""; };
     const std::string atCap = "\"" + std::string(kMaxResponseBytes - 2, 'a') + "\"";
     const Row rows[] = {
         {200, {{"{}"}}, "! Не удалось запустить подключение", false, "session"},
