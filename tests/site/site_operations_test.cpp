@@ -18,11 +18,16 @@ constexpr char kSaveFailed[] = "Не удалось сохранить наст�
 // A program around the site operations that only records what they did.
 class FakeSiteHost : public SiteHost {
 public:
-    json profileValue = json::object(), newsValue = json::array();
-    std::string address = "https://old.test", token, status = "начало";
+    json profileValue = json::object();
+    json newsValue = json::array();
+    std::string address = "https://old.test";
+    std::string token;
+    std::string status = "начало";
     bool protectionFails = false, saveFails = false, clipboardBusy = false;
 
-    std::string savedAddress /* at the last save */, clipboard, message /* "caption: text" */;
+    std::string savedAddress;  // the address at the last save
+    std::string clipboard;
+    std::string message;  // "caption: text" of the last one
     int refreshRequests = 0, rebuilds = 0;
 
     json& profile() override { return profileValue; }
@@ -36,7 +41,10 @@ public:
         token = given;
         return save();
     }
-    bool forgetToken() override { token.clear(); return save(); }
+    bool forgetToken() override {
+        token.clear();
+        return save();
+    }
     void requestRefresh() override { ++refreshRequests; }
     void rebuildControls() override { ++rebuilds; }
     bool copyText(const std::string& text) override {
