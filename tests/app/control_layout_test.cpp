@@ -20,11 +20,7 @@ TEST(ControlLayout, TheCommonControlsThenEachPagesOwn) {
 }
 
 TEST(ScaleUnits, EachValueIsTruncatedOnItsOwn) {
-    struct Row {
-        int units;
-        unsigned dpi;
-        int pixels;
-    };
+    struct Row { int units; unsigned dpi; int pixels; };
     // At 125 % the region button is 267 pixels wide, not 214 x 1.25 rounded up.
     const Row rows[] = {{214, 120, 267}, {43, 120, 53}, {214, 96, 214}, {43, 144, 64}, {96, 112, 112}, {43, 168, 75}};
     for (const Row& row : rows) EXPECT_EQ(scaleUnits(row.units, row.dpi), row.pixels) << row.units << " at " << row.dpi;

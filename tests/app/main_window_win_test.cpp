@@ -1,12 +1,7 @@
-// The main window procedure driven with real messages in this process.
+// The program's start-up, its main window driven with real messages in this
+// process, and its shutdown; and two copies of the built program.
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <functional>
-#include <string>
-#include <vector>
+#include <array>
 
 #include "app/command_ids.h"
 #include "app/control_layout.h"
@@ -25,12 +20,13 @@ namespace {
 
 using namespace testsupport;
 
+const auto* const shell = ::testing::AddGlobalTestEnvironment(new ShellEnvironment);
+
 // Each test starts from a settled page 0 of an unlinked, empty profile with
 // no request running.
-class MainWindowTest : public ShellSuite {
+class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(ShellSuite::SetUp());
         app.busy = false;
         app.token.clear();
         app.statusLine = L"Готов к первому снимку";
@@ -60,15 +56,15 @@ TEST_F(MainWindowTest, LeavingTheProfilePageLeavesNoFormBehind) {
     EXPECT_EQ(app.linkCodeEdit, nullptr);
 }
 
-TEST_F(MainWindowTest, ExitWhileARequestRunsShowsTheWindowInstead) {
+// The tray's exit while a request runs shows the window with a new status
+// instead, which repaints it.
+TEST_F(MainWindowTest, ExitWhileARequestRunsShowsTheWindowAndRepaintsItsStatus) {
     ShowWindow(app.mainWindow, SW_HIDE);
+    UpdateWindow(app.mainWindow);
     app.busy = true;
     command(ID_TRAY_EXIT);
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
     EXPECT_EQ(app.statusLine, L"Дождитесь завершения запроса");
-}
-
-TEST_F(MainWindowTest, ANewStatusRepaintsTheWindow) {
     UpdateWindow(app.mainWindow);
     ASSERT_FALSE(GetUpdateRect(app.mainWindow, nullptr, FALSE));
     setStatus(L"Снимок сохранён");
@@ -78,31 +74,24 @@ TEST_F(MainWindowTest, ANewStatusRepaintsTheWindow) {
 TEST_F(MainWindowTest, PrintScreenCapturesTheWholeScreenIntoTheEditor) {
     SendMessageW(app.mainWindow, WM_HOTKEY, HOTKEY_FULLSCREEN, MAKELPARAM(0, VK_SNAPSHOT));
     EXPECT_EQ(app.overlayWindow, nullptr);
-    ASSERT_NE(editorState.editorWindow, nullptr);
+    EXPECT_NE(editorState.editorWindow, nullptr);
     DestroyWindow(editorState.editorWindow);
 }
 
-// One owner-drawn button painted into memory: its face, and how many pixels
-// of its label area carry the ink colour.
-std::pair<std::uint32_t, int> paintButton(int id, UINT state, std::uint32_t ink) {
-    HWND button = createButton(app.mainWindow, id, L"Весь экран", 0, 0, 140, 38);
-    Pixels image = renderWith(140, 38, [&](HDC dc) {
-        DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(id), 0, 0, state, button, dc, {0, 0, 140, 38}};
-        drawButton(item);
-    });
-    DestroyWindow(button);
-    int inked = 0;
-    for (int y = 8; y < 30; ++y) {
-        for (int x = 20; x < 120; ++x) inked += channelDistance(image.at(x, y), ink) <= 40;
-    }
-    return {image.at(12, 5), inked};
-}
-
-// The light button's label is dark, pressed or not.
+// The light button's label is dark, pressed or not: many pixels of its
+// label area carry the ink colour.
 TEST_F(MainWindowTest, TheLightButtonsLabelIsDark) {
     for (auto [state, face] : {std::pair<UINT, std::uint32_t>{0, 0xFFE5E5E5}, {ODS_SELECTED, 0xFF464646}}) {
-        auto [painted, inked] = paintButton(ID_CAPTURE_REGION, state, 0xFF111111);
-        EXPECT_LE(channelDistance(painted, face), 3) << state;
+        HWND button = createButton(app.mainWindow, ID_CAPTURE_REGION, L"Весь экран", 0, 0, 140, 38);
+        Pixels image = renderWith(140, 38, [&](HDC dc) {
+            DRAWITEMSTRUCT item{ODT_BUTTON, ID_CAPTURE_REGION, 0, 0, state, button, dc, {0, 0, 140, 38}};
+            drawButton(item);
+        });
+        DestroyWindow(button);
+        int inked = 0;
+        for (int y = 8; y < 30; ++y)
+            for (int x = 20; x < 120; ++x) inked += channelDistance(image.at(x, y), 0xFF111111) <= 40;
+        EXPECT_LE(channelDistance(image.at(12, 5), face), 3) << state;
         EXPECT_GT(inked, 10) << state;
     }
 }
@@ -117,27 +106,22 @@ TEST_F(MainWindowTest, EachDpiChangeScalesTheWindowAndItsOutline) {
         SCOPED_TRACE(dpi);
         std::vector<HWND> before = app.mainControls;
         int width = scaleUnits(380, dpi), height = scaleUnits(440, dpi);
-        RECT place{};
-        GetWindowRect(app.mainWindow, &place);
-        if (!minimised) place = {100, 80, 100 + width, 80 + height};
+        RECT suggested{100, 80, 100 + width, 80 + height}, place = suggested;
+        if (minimised) GetWindowRect(app.mainWindow, &place);
         if (minimised) ShowWindow(app.mainWindow, SW_MINIMIZE);
-        RECT suggested{100, 80, 100 + width, 80 + height};
         SendMessageW(app.mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         if (minimised) ShowWindow(app.mainWindow, SW_RESTORE);
         RECT now{};
         GetWindowRect(app.mainWindow, &now);
-        EXPECT_EQ(now.left, place.left);
-        EXPECT_EQ(now.top, place.top);
-        EXPECT_EQ(now.right - now.left, width);
-        EXPECT_EQ(now.bottom - now.top, height);
+        EXPECT_EQ((std::array{now.left, now.top, now.right - now.left, now.bottom - now.top}),
+                  (std::array<LONG, 4>{place.left, place.top, width, height}));
         for (HWND old : before) EXPECT_FALSE(IsWindow(old));
 
         GdiObject<HRGN> outline(CreateRectRgn(0, 0, 0, 0));
         ASSERT_EQ(GetWindowRgn(app.mainWindow, outline.get()), COMPLEXREGION);
         RECT box{};
         GetRgnBox(outline.get(), &box);
-        EXPECT_EQ(box.right, width);
-        EXPECT_EQ(box.bottom, height);
+        EXPECT_EQ((std::array{box.right, box.bottom}), (std::array<LONG, 2>{width, height}));
         // The corners are rounded with a radius of 18 units at this scale.
         int in = scaleUnits(4, dpi), deeper = scaleUnits(12, dpi);
         EXPECT_FALSE(PtInRegion(outline.get(), width - 1 - in, height - 1 - in));
@@ -187,11 +171,7 @@ RECT changedArea(const Pixels& before, const Pixels& after) {
 // and 150 %: the status line clear of the tabs, the week's bars standing on
 // their base line.
 TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
-    struct Row {
-        const char* what;
-        std::function<void()> page, change;
-        RECT box;  // units
-    };
+    struct Row { const char* what; std::function<void()> page, change; RECT box; };  // the box in units
     const Row rows[] = {
         {"status", [] {}, [] { app.statusLine = L"Снимок сохранён"; }, {24, 355, 356, 380}},
         {"week", [] { app.currentPage = 1; },
@@ -220,6 +200,94 @@ TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
                                                 << area.bottom;
         }
     }
+}
+
+// Ctrl+Shift+S and Print Screen, as another program would ask for them.
+bool hotKeysFree() {
+    bool region = RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S');
+    bool full = RegisterHotKey(nullptr, 8, MOD_NOREPEAT, VK_SNAPSHOT);
+    UnregisterHotKey(nullptr, 7);
+    UnregisterHotKey(nullptr, 8);
+    return region && full;
+}
+
+// The real start-up in this process, ended the way the tray's exit ends it.
+class InProcessShell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (app.mainWindow) endTestShell();  // the one the other tests share
+    }
+    void TearDown() override { endTestShell(); }
+};
+
+TEST_F(InProcessShell, TakenHotKeyIsReportedAndTheOtherStillRegisters) {
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, L"ClipvaneTestHotKeyHeld"));
+    Process holder;  // holds Print Screen
+    ASSERT_TRUE(holder.start(windowsPath(CLIPVANE_HOTKEY_HOLDER) + L" ClipvaneTestHotKeyHeld"));
+    ASSERT_EQ(WaitForSingleObject(ready.get(), 20000), WAIT_OBJECT_0);
+
+    ASSERT_TRUE(startTestShell());
+    EXPECT_EQ(app.statusLine, L"Часть горячих клавиш занята. Используйте кнопки");
+    EXPECT_FALSE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'S'));  // ours
+}
+
+TEST_F(InProcessShell, TheMainWindowsEndRemovesTheTrayIconFreesTheHotKeysAndClosesTheEditor) {
+    ASSERT_TRUE(startTestShell());
+    ASSERT_FALSE(hotKeysFree());
+    openEditor(nullptr);
+    HWND editor = editorState.editorWindow;
+    ASSERT_TRUE(IsWindow(editor));
+    // The handler alone, the window kept: what goes with a destroyed window
+    // anyway must not hide what the handler forgot to let go.
+    SendMessageW(app.mainWindow, WM_DESTROY, 0, 0);
+    EXPECT_TRUE(hotKeysFree());
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &app.trayIcon));
+    EXPECT_FALSE(IsWindow(editor));
+    if (IsWindow(editor)) DestroyWindow(editor);  // so that the tests after this one can run
+}
+
+// The capture hides the main window; an editor that cannot be made must not
+// leave the program with no window at all.
+TEST_F(InProcessShell, EditorThatCannotBeCreatedBringsTheMainWindowBack) {
+    ASSERT_TRUE(startTestShell());
+    ASSERT_TRUE(UnregisterClassW(L"ClipvaneEditor", GetModuleHandleW(nullptr)));  // the next start registers it
+    startCapture(false);
+    EXPECT_EQ(editorState.editorWindow, nullptr);
+    EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+    EXPECT_EQ(app.statusLine, L"Не удалось открыть редактор. Сделайте снимок ещё раз");
+}
+
+// The tray icon is the way back to a hidden window and the only way out: a
+// left click shows the window, the right button's menu ends the program.
+TEST_F(InProcessShell, TrayIconClickShowsTheWindowAndItsMenuQuits) {
+    ASSERT_TRUE(startTestShell());
+    HWND window = app.mainWindow;
+    ShowWindow(window, SW_HIDE);
+    SendMessageW(window, WM_TRAY_NOTIFY, 0, WM_LBUTTONUP);
+    EXPECT_TRUE(IsWindowVisible(window));
+    // Keys already queued drive the menu's own loop: up to its last item.
+    for (WPARAM key : {VK_UP, VK_RETURN}) PostMessageW(window, WM_KEYDOWN, key, 1);
+    SendMessageW(window, WM_TRAY_NOTIFY, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(window); }));
+}
+
+TEST(TwoProcesses, SecondStartShowsTheFirstWindowAndExitsWithZero) {
+    const std::wstring program = L"\"" + windowsPath(CLIPVANE_EXE) + L"\"";
+    Process first;
+    ASSERT_TRUE(first.start(program));
+    ASSERT_TRUE(waitFor([] { return runningMainWindow() != nullptr && IsWindowVisible(runningMainWindow()); }));
+    HWND window = runningMainWindow();
+    ShowWindow(window, SW_HIDE);
+    ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(window); }));
+
+    Process second;
+    ASSERT_TRUE(second.start(program));
+    EXPECT_EQ(second.waitForExit(20000), 0u);
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != FALSE; }));
+    EXPECT_EQ(runningMainWindow(), window);
+
+    PostMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(first.waitForExit(20000), 0u);
 }
 
 }  // namespace

@@ -10,20 +10,10 @@ namespace {
 
 const std::string kUnlinked = "Привяжите аккаунт на вкладке «Профиль».";
 
-std::string left(const char* count) {
-    return std::string("Ещё ") + count + " загрузок • сброс в 00:00 UTC";
-}
+std::string left(const char* count) { return std::string("Ещё ") + count + " загрузок • сброс в 00:00 UTC"; }
 
 TEST(QuotaPage, EveryProfileShapeGivesItsTexts) {
-    struct Row {
-        json profile;
-        bool linked;
-        const char* badge;
-        const char* used;
-        const char* limit;
-        float fill;  // 0: no bar
-        std::string caption;
-    };
+    struct Row { json profile; bool linked; const char *badge, *used, *limit; float fill; std::string caption; };  // fill 0: no bar
     const Row rows[] = {
         {json::object(), false, "FREE", "—", "/ 30", 0, kUnlinked},
         {{{"used", 7}, {"limit", 30}}, true, "FREE", "7", "/ 30", 7.0f / 30 * kQuotaBarWidth, left("23")},
@@ -52,11 +42,7 @@ TEST(QuotaPage, EveryProfileShapeGivesItsTexts) {
 TEST(WeekPage, BarsScaleToTheBusiestDayAndEmptyDaysKeepAStub) {
     const std::array<std::string, 7> keys = {"2026-02-27", "2026-02-28", "2026-03-01", "", "2026-03", "2026-03-0",
                                              "2026-03-05"};
-    struct Row {
-        std::array<int, 7> counts;
-        std::array<float, 7> heights;
-        const char* total;
-    };
+    struct Row { std::array<int, 7> counts; std::array<float, 7> heights; const char* total; };
     const Row rows[] = {
         {{0, 0, 0, 0, 0, 0, 0}, {4, 4, 4, 4, 4, 4, 4}, "0 снимков"},
         {{0, 0, 5, 10, 0, 0, 1}, {4, 4, 55, 110, 4, 4, 11}, "16 снимков"},

@@ -1,14 +1,12 @@
-// The capture in this process on a desktop of two monitors, a 1280 x 1024
-// one left of a 1920 x 1080 primary (tests/support/two_monitors.sh), over a
-// window of known pixels: the overlay and every shot must show exactly what
-// lay beneath, on either monitor and across both.
+// The capture in this process on two monitors (tests/support/two_monitors.sh)
+// over a window of known pixels: the overlay and every shot must show exactly
+// what lay beneath, on either monitor and across both.
 
-#include <gtest/gtest.h>
-
+#include <array>
 #include <cstdlib>
-#include <functional>
+#include <memory>
 
-#include "app/app_state.h"
+#include "app/controls.h"
 #include "app/win_handles.h"
 #include "capture/capture.h"
 #include "capture/support/screen_pattern_win.h"
@@ -21,41 +19,19 @@ namespace {
 using namespace capturetest;
 using testsupport::pumpMessages;
 
-// The desktop in screen pixels; in its own pixels (the overlay's client
-// area) the left monitor is (0, 0, 1280, 1024), the primary (1280, 0, 3200,
-// 1080). Below the left one's foot nothing is shown, so nothing there is
-// looked at.
+// The desktop in screen pixels; in its own (the overlay's client area) the
+// left monitor is (0, 0, 1280, 1024), the primary (1280, 0, 3200, 1080).
+// Below the left one's foot nothing is shown, so nothing there is looked at.
 constexpr RECT kDesktop{-1280, 0, 1920, 1080};
 constexpr int kWidth = 3200, kHeight = 1080;
 
-bool onMonitor(int x, int y) {
-    return x >= 1280 || y < 1024;
-}
+bool onMonitor(int x, int y) { return x >= 1280 || y < 1024; }
 
 // The overlays open in this process (the display is this test's own).
 int overlayCount() {
     int count = 0;
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"ClipvaneOverlay", nullptr));) ++count;
     return count;
-}
-
-// Pixels of the image that differ from the pattern at (left, top) onward,
-// where a monitor shows them.
-int patternMismatches(Gdiplus::Bitmap& image, int left, int top) {
-    std::vector<std::uint32_t> pixels = testsupport::pixelsOf(image).argb;
-    int width = static_cast<int>(image.GetWidth());
-    int mismatches = 0;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        int x = left + static_cast<int>(i % width), y = top + static_cast<int>(i / width);
-        mismatches += onMonitor(x, y) && pixels[i] != patternColour(x, y);
-    }
-    return mismatches;
-}
-
-// Left-button messages to the overlay, in its client pixels.
-void sendMouse(UINT message, POINT point) {
-    LPARAM at = MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y));
-    SendMessageW(app.overlayWindow, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
 }
 
 // The pointer moved to a point of the virtual screen, or a button changed,
@@ -69,24 +45,18 @@ void sendInput(DWORD flags, POINT at = {}) {
     pumpMessages();
 }
 
-// The real shell in this process with the pattern over the screen. The
-// pattern stays for the whole suite: taking a full-screen window down is
-// slow under Wine without a window manager.
+// The real shell in this process with the pattern over the screen, for the
+// whole suite: a full-screen window is slow to go under Wine.
 class Capture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { pattern = new PatternWindow; }
-
-    static void TearDownTestSuite() {
-        delete pattern;
-        pattern = nullptr;
-    }
+    static void SetUpTestSuite() { pattern = std::make_unique<PatternWindow>(); }
+    static void TearDownTestSuite() { pattern.reset(); }
 
     void SetUp() override {
-        RECT desktop{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
-        desktop.right = desktop.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        desktop.bottom = desktop.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-        ASSERT_TRUE(EqualRect(&desktop, &kDesktop) && GetSystemMetrics(SM_CMONITORS) == 2)
-            << "not the two-monitor desktop of two_monitors.sh";
+        ASSERT_EQ((std::array{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                              GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                              GetSystemMetrics(SM_CMONITORS)}),
+                  (std::array<int, 5>{kDesktop.left, kDesktop.top, kWidth, kHeight, 2})) << "not the two-monitor desktop of two_monitors.sh";
         ASSERT_TRUE(testsupport::startTestShell());
         // Without a notification area Wine shows the icon in a window of its
         // own at the top-left corner, above everything: out of the pattern's way.
@@ -103,18 +73,14 @@ protected:
         testsupport::endTestShell();
     }
 
-    static inline PatternWindow* pattern = nullptr;
+    static inline std::unique_ptr<PatternWindow> pattern;
 };
 
-int channel(std::uint32_t colour, int shift) {
-    return static_cast<int>((colour >> shift) & 0xFF);
-}
+int channel(std::uint32_t colour, int shift) { return static_cast<int>((colour >> shift) & 0xFF); }
 
 // Every channel of the dimmed copy is at most 255 x 135 / 255: anything
 // brighter is the frame or text.
-bool bright(std::uint32_t colour) {
-    return channel(colour, 16) > 0xA0 && channel(colour, 8) > 0xA0 && channel(colour, 0) > 0xA0;
-}
+bool bright(std::uint32_t colour) { return channel(colour, 16) > 0xA0 && channel(colour, 8) > 0xA0 && channel(colour, 0) > 0xA0; }
 
 // The pattern under black at alpha 120, to within rounding.
 bool dimmedPattern(std::uint32_t shown, int x, int y) {
@@ -126,30 +92,22 @@ bool dimmedPattern(std::uint32_t shown, int x, int y) {
 }
 
 // The desktop as the monitors show it once the overlay has painted.
-struct Shown {
-    Shown() {
-        UpdateWindow(app.overlayWindow);
-        pumpMessages();
-        Sleep(150);
-        pumpMessages();
-        pixels = testsupport::renderWith(kWidth, kHeight, [](HDC dc) {
-            BitBlt(dc, 0, 0, kWidth, kHeight, ScreenDc().get(), kDesktop.left, kDesktop.top, SRCCOPY);
-        }).argb;
-    }
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * kWidth + x]; }
-    std::vector<std::uint32_t> pixels;
-};
+testsupport::Pixels shown() {
+    UpdateWindow(app.overlayWindow);
+    pumpMessages();
+    Sleep(150);
+    pumpMessages();
+    return testsupport::renderWith(kWidth, kHeight, [](HDC dc) {
+        BitBlt(dc, 0, 0, kWidth, kHeight, ScreenDc().get(), kDesktop.left, kDesktop.top, SRCCOPY);
+    });
+}
 
 // How the overlay shows the pattern on the monitors: undimmed inside
 // `clear`, dimmed everywhere but there, in `text` and in `skipped`; and how
 // many light pixels of text lie in `text`.
-struct OverlayLook {
-    int notClear = 0;
-    int notDimmed = 0;
-    int text = 0;
-};
+struct OverlayLook { int notClear = 0; int notDimmed = 0; int text = 0; };
 
-OverlayLook lookAt(const Shown& shown, const RECT& clear, const RECT& text, const RECT& skipped) {
+OverlayLook lookAt(const testsupport::Pixels& shown, const RECT& clear, const RECT& text, const RECT& skipped) {
     OverlayLook look;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
@@ -167,12 +125,9 @@ OverlayLook lookAt(const Shown& shown, const RECT& clear, const RECT& text, cons
 
 // Drags with real input, in the virtual screen's pixels. The pointer cannot
 // leave the desktop: a move beyond its edge stops there.
-struct Drag {
-    const char* where;
-    POINT start, end;
-    RECT shot;   // the selection: what the editor must get
-    POINT hint;  // where the hint stands with the pointer at the start
-};
+// `shot`: the selection, what the editor must get; `hint`: where the hint
+// stands with the pointer at the start.
+struct Drag { const char* where; POINT start, end; RECT shot; POINT hint; };
 
 const Drag kDrags[] = {
     {"on the left monitor", {280, 300}, {600, 520}, {280, 300, 600, 520}, {280, 328}},
@@ -195,23 +150,21 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
         RECT frame{};
         GetWindowRect(app.overlayWindow, &frame);
         EXPECT_TRUE(EqualRect(&frame, &kDesktop));
-        EXPECT_TRUE(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
-        EXPECT_TRUE(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);  // out of Alt+Tab
-        wchar_t title[32] = {};
-        GetWindowTextW(app.overlayWindow, title, 32);
-        EXPECT_STREQ(title, L"Выделить область");
+        constexpr LONG_PTR kOnTopOutOfAltTab = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+        EXPECT_EQ(GetWindowLongPtrW(app.overlayWindow, GWL_EXSTYLE) & kOnTopOutOfAltTab, kOnTopOutOfAltTab);
+        EXPECT_EQ(readWindowText(app.overlayWindow), L"Выделить область");
         EXPECT_EQ(GetFocus(), app.overlayWindow);
         EXPECT_FALSE(IsWindowVisible(app.mainWindow));
 
         const RECT hint{drag.hint.x, drag.hint.y, drag.hint.x + 550, drag.hint.y + 40};
-        OverlayLook opened = lookAt(Shown(), {}, hint, {});
+        OverlayLook opened = lookAt(shown(), {}, hint, {});
         EXPECT_EQ(opened.notDimmed, 0);
         EXPECT_GT(opened.text, 200);
 
         sendInput(MOUSEEVENTF_LEFTDOWN);
         sendInput(MOUSEEVENTF_MOVE, drag.end);
         const RECT& area = drag.shot;
-        Shown dragging;
+        testsupport::Pixels dragging = shown();
         const RECT clear{area.left + 2, area.top + 2, area.right - 2, area.bottom - 2};
         const RECT framed{area.left - 2, area.top - 2, area.right + 2, area.bottom + 2};
         const RECT label{area.left + 8, area.top - 30, area.left + 258, area.top - 2};
@@ -233,10 +186,15 @@ TEST_F(Capture, DragsOnEitherMonitorAndAcrossShowAndCutOutExactlyThePixelsBeneat
         EXPECT_EQ(app.screenImage, nullptr);
         ASSERT_NE(editorState.baseImage, nullptr);
         Gdiplus::Bitmap& shot = *editorState.baseImage;
-        EXPECT_EQ(static_cast<int>(shot.GetWidth()), area.right - area.left);
-        EXPECT_EQ(static_cast<int>(shot.GetHeight()), area.bottom - area.top);
+        EXPECT_EQ((std::array<LONG, 2>{LONG(shot.GetWidth()), LONG(shot.GetHeight())}),
+                  (std::array{area.right - area.left, area.bottom - area.top}));
         EXPECT_EQ(shot.GetPixelFormat(), PixelFormat32bppARGB);
-        EXPECT_EQ(patternMismatches(shot, area.left, area.top), 0);
+        testsupport::Pixels cut = testsupport::pixelsOf(shot);
+        int mismatches = 0;  // where a monitor shows the pattern
+        for (int y = 0; y < cut.height; ++y)
+            for (int x = 0; x < cut.width; ++x)
+                mismatches += onMonitor(area.left + x, area.top + y) && cut.at(x, y) != patternColour(area.left + x, area.top + y);
+        EXPECT_EQ(mismatches, 0);
         DestroyWindow(editorState.editorWindow);
     }
 }
@@ -275,8 +233,8 @@ TEST_F(Capture, EscapeRightClickAndCloseCancel) {
         startCapture(true);
         ASSERT_NE(app.overlayWindow, nullptr);
         pumpMessages();
-        sendMouse(WM_LBUTTONDOWN, {10, 10});
-        sendMouse(WM_MOUSEMOVE, {400, 400});
+        SendMessageW(app.overlayWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        SendMessageW(app.overlayWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(400, 400));
         cancels[row]();
         pumpMessages();
         EXPECT_EQ(app.overlayWindow, nullptr);
@@ -286,10 +244,7 @@ TEST_F(Capture, EscapeRightClickAndCloseCancel) {
         EXPECT_EQ(editorState.editorWindow, nullptr);
         EXPECT_TRUE(IsWindowVisible(app.mainWindow));
         // Wine hands the foreground over asynchronously to unmanaged windows.
-        EXPECT_TRUE(testsupport::waitFor([] {
-            pumpMessages();
-            return GetForegroundWindow() == app.mainWindow;
-        }, std::chrono::seconds(3)));
+        EXPECT_TRUE(testsupport::pumpUntil([] { return GetForegroundWindow() == app.mainWindow; }));
     }
 }
 

@@ -23,10 +23,7 @@ TEST(SelectionGeometry, ClampIncludesBothEdges) {
 }
 
 TEST(SelectionGeometry, AcceptedAreaInEveryDirectionFromTwoPixelsUp) {
-    struct Row {
-        PixelPoint start, end;
-        std::optional<PixelRect> area;
-    };
+    struct Row { PixelPoint start, end; std::optional<PixelRect> area; };
     const Row rows[] = {
         {{100, 50}, {400, 250}, PixelRect{100, 50, 300, 200}},
         {{400, 250}, {100, 50}, PixelRect{100, 50, 300, 200}},
@@ -40,12 +37,7 @@ TEST(SelectionGeometry, AcceptedAreaInEveryDirectionFromTwoPixelsUp) {
 }
 
 TEST(SelectionGeometry, HintFollowsThePointerInsideItsMonitor) {
-    struct Row {
-        PixelPoint cursor;
-        PixelRect monitor;
-        PixelPoint screenOrigin;
-        PixelPoint hint;
-    };
+    struct Row { PixelPoint cursor; PixelRect monitor; PixelPoint screenOrigin; PixelPoint hint; };
     const Row rows[] = {
         {{1919, 1079}, {0, 0, 1920, 1080}, {0, 0}, {1920 - 550, 1080 - 50}},
         {{-1000, 100}, {-1280, -200, 1280, 1024}, {-1280, -200}, {280, 328}},  // left of and above the primary

@@ -4,8 +4,6 @@
 
 #include "editor/dib_block.h"
 
-namespace {
-
 TEST(DibBlock, ThreeByTwoPictureHasTheClipboardHeader) {
     std::vector<std::uint8_t> block(dibBlockSize(3, 2), 0xCD);
     ASSERT_EQ(block.size(), 64u);
@@ -24,5 +22,3 @@ TEST(DibBlock, EmptyOrOversizedPicturesHaveNoBlock) {
     EXPECT_EQ(dibBlockSize(32768, 32768), 0u);  // 4 GiB of pixels overflow biSizeImage
     EXPECT_EQ(dibBlockSize(16384, 16384), 40u + 16384u * 16384u * 4u);
 }
-
-}  // namespace

@@ -1,24 +1,21 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <random>
 
-#include "app/app_state.h"
 #include "app/command_ids.h"
 #include "app/controls.h"
 #include "app/win_handles.h"
 #include "editor/editor_state.h"
 #include "editor/editor_window.h"
 #include "editor/export.h"
+#include "editor/mark_editing.h"
 #include "editor/shown_picture_win.h"
-#include "editor/support/entry_script_win.h"
-#include "editor/support/pictures_win.h"
+#include "editor/support/scenes_win.h"
 #include "editor/upload_start.h"
 #include "site/shot_upload.h"
 #include "storage/capture_history.h"
-#include "support/win_harness.h"
 
 namespace {
 
@@ -26,36 +23,28 @@ using namespace editortest;
 
 constexpr std::uint32_t kBase = 0xFF3366CC;
 
+// What the scripted dialogs answer and what the editor asked of them.
 COLORREF colourAnswer = 0;
-BOOL scriptedColourDialog(CHOOSECOLORW* dialog) {
-    dialog->rgbResult = colourAnswer;
-    return TRUE;
-}
-
-int saveDialogs = 0;
-BOOL cancelledSaveDialog(OPENFILENAMEW*) {
-    ++saveDialogs;
-    return FALSE;
-}
-
+std::wstring savePath;
+DWORD saveFlags = 0;
 std::vector<std::string> sentShots;
-void recordShot(std::string png) {
-    sentShots.push_back(std::move(png));
-}
 
 // The real shell in this process, with an editor opened in each case.
-class EditorWindow : public testsupport::ShellSuite {
+class EditorWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(ShellSuite::SetUp());
         editorState.tool = AnnotationKind::Arrow;
         editorState.color = 0xFFFF647A;
         editorState.thickness = 4;
-        showColorDialog = scriptedColourDialog;
-        showSaveDialog = cancelledSaveDialog;
-        sendShot = recordShot;
+        showColorDialog = [](CHOOSECOLORW* dialog) { return dialog->rgbResult = colourAnswer, TRUE; };
+        showSaveDialog = [](OPENFILENAMEW* dialog) {
+            saveFlags = dialog->Flags;
+            wcsncpy(dialog->lpstrFile, savePath.c_str(), dialog->nMaxFile - 1);
+            return TRUE;
+        };
+        sendShot = [](std::string png) { sentShots.push_back(std::move(png)); };
         sentShots.clear();
-        saveDialogs = 0;
+        saveFlags = 0;
     }
     void TearDown() override {
         app.busy = false;
@@ -65,6 +54,11 @@ protected:
         sendShot = startShotUpload;
         if (editorState.editorWindow) DestroyWindow(editorState.editorWindow);
         testsupport::pumpMessages();
+        forgetShownPicture();
+        editorState.baseImage.reset();
+        editorState.annotations.clear();
+        editorState.redoStack.clear();
+        editorState.dragging = false;
     }
 
     HWND open(std::unique_ptr<Gdiplus::Bitmap> picture = filledPicture(200, 100, kBase)) {
@@ -89,9 +83,7 @@ protected:
                      MAKELPARAM(std::lround(client.x), std::lround(client.y)));
     }
     static void drag(MarkPoint from, MarkPoint to) {
-        mouse(WM_LBUTTONDOWN, from);
-        mouse(WM_MOUSEMOVE, to);
-        mouse(WM_LBUTTONUP, to);
+        for (UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) mouse(message, message == WM_LBUTTONDOWN ? from : to);
     }
     static void command(int id) { SendMessageW(editorState.editorWindow, WM_COMMAND, id, 0); }
 
@@ -109,6 +101,53 @@ protected:
     }
 };
 
+// Every kind of mark on real pixels, later marks over earlier ones; the
+// mark still being dragged stays out.
+TEST_F(EditorWindow, MarksMatchTheStoredPicture) {
+    editorState.baseImage = patternedPicture(320, 200);
+    editorState.annotations = sampleMarks();
+    editorState.dragging = true;
+    editorState.pendingMark = mark(AnnotationKind::Line, 0, 100, 319, 100, 0xFF00FF00, 10);
+    expectLikeStored(pixelsOf(*flattenImage()), L"flattened");
+}
+
+// What the editor keeps between repaints follows every add, undo and redo
+// to exactly the picture a paint from scratch shows: the undone marks here
+// reach past their points (thick pens, an arrow head, wrapped text) over
+// earlier marks, and an undone mosaic hid some.
+TEST_F(EditorWindow, KeptPictureFollowsAddsUndosAndRedosToThePixel) {
+    editorState.baseImage = patternedPicture(320, 200);
+    auto painted = [] {
+        return testsupport::renderWith(900, 600, [](HDC dc) { paintEditorOn(dc, 900, 600, 1.0f, PictureQuality::Exact); }).argb;
+    };
+    std::vector<std::pair<std::vector<Annotation>, std::vector<std::uint32_t>>> steps;
+    auto record = [&] { steps.emplace_back(editorState.annotations, painted()); };
+    std::vector<Annotation>& list = editorState.annotations;
+    std::vector<Annotation>& redo = editorState.redoStack;
+    record();
+    for (const Annotation& added : sampleMarks()) {
+        addMark(list, redo, added);
+        record();
+    }
+    for (int i = 0; i < 5; ++i) {  // the last one first
+        undoMark(list, redo);
+        record();
+    }
+    redoMark(list, redo);  // two between paints
+    redoMark(list, redo);
+    record();
+    undoMark(list, redo);
+    record();
+    list.back().color = 0xFFFF0000;  // the last mark changed in place
+    record();
+
+    for (std::size_t step = 0; step < steps.size(); ++step) {
+        list = steps[step].first;
+        forgetShownPicture();
+        EXPECT_TRUE(painted() == steps[step].second) << "step " << step;
+    }
+}
+
 TEST_F(EditorWindow, OpensOnTheMainWindowsCornerCountedAndReady) {
     SetWindowPos(app.mainWindow, nullptr, 137, 91, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     int before = countOnDay(0);
@@ -123,16 +162,12 @@ TEST_F(EditorWindow, OpensOnTheMainWindowsCornerCountedAndReady) {
     EXPECT_EQ(app.statusLine, L"Добавьте пометки, сохраните PNG или загрузите на сайт");
     EXPECT_TRUE(IsWindowVisible(editor));
     EXPECT_EQ(readWindowText(editor), L"Clipvane — Редактор");
-}
 
-// A move to a monitor of another scale takes the frame the system suggests.
-TEST_F(EditorWindow, TakesTheFrameSuggestedForAnotherScale) {
-    HWND editor = open();
+    // A move to a monitor of another scale takes the frame the system suggests.
     RECT suggested{40, 30, 40 + 1500, 30 + 1080};
     SendMessageW(editor, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    RECT now;
-    GetWindowRect(editor, &now);
-    EXPECT_TRUE(EqualRect(&now, &suggested));
+    GetWindowRect(editor, &placed);
+    EXPECT_TRUE(EqualRect(&placed, &suggested));
 }
 
 // A press beside the picture starts nothing, a drag that loses the mouse
@@ -178,12 +213,6 @@ testsupport::Pixels shownWindow() {
 // The next `canvasRefusals` canvases the editor asks for cannot be had.
 int canvasRefusals = 0;
 
-std::unique_ptr<DibCanvas> refusingCanvas(int width, int height) {
-    if (canvasRefusals == 0) return std::make_unique<DibCanvas>(width, height);
-    --canvasRefusals;
-    return nullptr;
-}
-
 // The toolbar, the picture fitted between the bands with its marks, a text
 // placed where it was asked for, the mark being dragged (where it is now,
 // not where it was) and the status line; the same when no canvas can be had
@@ -209,7 +238,9 @@ TEST_F(EditorWindow, ShowsTheStoredPictureAlsoWhenItCannotBeKept) {
     mouse(WM_MOUSEMOVE, {200, 100});
     testsupport::Pixels kept = shownWindow();
     expectLikeStored(kept, L"editor-window");
-    CanvasMaker madeBefore = std::exchange(makeEditorCanvas, refusingCanvas);
+    CanvasMaker madeBefore = std::exchange(makeEditorCanvas, [](int width, int height) {
+        return canvasRefusals-- > 0 ? nullptr : std::make_unique<DibCanvas>(width, height);
+    });
     for (int refused : {1, 2}) {
         canvasRefusals = refused;
         forgetShownPicture();
@@ -278,10 +309,25 @@ TEST_F(EditorWindow, ShortcutsAndEscapeRunThroughTheMessageLoop) {
     EXPECT_EQ(editorState.annotations.size(), 1u);
     keysThroughTheLoop({'Y'}, true);
     EXPECT_EQ(editorState.annotations.size(), 2u);
+    savePath = (std::filesystem::temp_directory_path() / "clipvane-shot.png").wstring();
     keysThroughTheLoop({'S'}, true);
-    EXPECT_EQ(saveDialogs, 1);
+    EXPECT_EQ(saveFlags, static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST));  // asks before overwriting
+    EXPECT_EQ(app.statusLine, L"Снимок сохранён");
+    std::optional<testsupport::Pixels> saved = testsupport::loadPng(savePath);
+    DeleteFileW(savePath.c_str());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->argb, pixelsOf(*flattenImage()).argb);
     keysThroughTheLoop({'C'}, true);
     EXPECT_EQ(app.statusLine, L"Изображение скопировано");
+    testsupport::Process holder;  // another program holding the clipboard, until the test ends
+    ASSERT_TRUE(holder.start(testsupport::windowsPath(CLIPVANE_CLIPBOARD_HOLDER)));
+    ASSERT_TRUE(testsupport::pumpUntil([] {  // the clipboard's owner answers while it waits
+        bool free = OpenClipboard(editorState.editorWindow);
+        if (free) CloseClipboard();
+        return !free;
+    }));
+    keysThroughTheLoop({'C'}, true);
+    EXPECT_EQ(app.statusLine, L"Буфер занят. Повторите копирование");
 
     // Esc closes the editor and the main window comes back.
     HWND colourButton = editorState.toolbarButtons[6];
@@ -291,6 +337,52 @@ TEST_F(EditorWindow, ShortcutsAndEscapeRunThroughTheMessageLoop) {
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(editorState.editorWindow, nullptr);
     EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+}
+
+// The text entry sits over the picture and keeps the editor disabled while
+// it is open; Enter or its button confirms up to 200 characters, Esc,
+// closing it or a quit message cancels, and the quit is posted again.
+TEST_F(EditorWindow, TextEntryConfirmsOrCancelsAndGivesTheEditorBack) {
+    HWND editor = open();
+    SetForegroundWindow(editor);
+    const std::wstring tooLong = std::wstring(199, L'ж') + L"Я!";
+    auto press = [](WPARAM key) { return [key](const EntryControls& entry) { pressKey(entry.field, key); }; };
+    struct Row { std::wstring typed; std::function<void(const EntryControls&)> finish; std::wstring result; };
+    const Row rows[] = {
+        {L"abc", press(VK_RETURN), L"abc"},
+        {tooLong, press(VK_RETURN), tooLong.substr(0, 200)},
+        {L"Привет",
+         [](const EntryControls& entry) {
+             PostMessageW(entry.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+             PostMessageW(entry.button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+         },
+         L"Привет"},
+        {L"typed", press(VK_ESCAPE), L""},
+        {L"typed", [](const EntryControls& entry) { PostMessageW(entry.frame, WM_CLOSE, 0, 0); }, L""},
+        {L"typed", [](const EntryControls&) { PostQuitMessage(7); }, L""},
+    };
+    RECT editorRect{}, entryRect{}, fieldRect{};
+    GetWindowRect(editor, &editorRect);
+    for (const Row& row : rows) {
+        whenEntryOpens([&](const EntryControls& entry) {
+            EXPECT_FALSE(IsWindowEnabled(editor));
+            GetWindowRect(entry.frame, &entryRect);
+            GetWindowRect(entry.field, &fieldRect);
+            typeInto(entry.field, row.typed);
+            row.finish(entry);
+        });
+        EXPECT_EQ(promptText(editor), row.result) << row.typed.size();
+        EXPECT_TRUE(IsWindowEnabled(editor));
+        EXPECT_EQ(GetForegroundWindow(), editor);
+        EXPECT_EQ(FindWindowW(nullptr, L"Текст на снимке"), nullptr);
+    }
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 7u);
+    EXPECT_EQ((std::array{entryRect.left - editorRect.left, entryRect.top - editorRect.top,
+                          entryRect.right - entryRect.left, entryRect.bottom - entryRect.top,
+                          fieldRect.right - fieldRect.left}),
+              (std::array<LONG, 5>{80, 100, 420, 150, 370}));
 }
 
 TEST_F(EditorWindow, ToolColourAndThicknessStayWithEachMarkAndCarryToTheNextEditor) {
@@ -333,9 +425,7 @@ TEST_F(EditorWindow, UploadStartsOnlyLinkedAndIdleWithTheMarkedPicture) {
     command(ID_UPLOAD);
     ASSERT_EQ(sentShots.size(), 1u);
     EXPECT_TRUE(sentShots[0] == flattenedPng());
-}
 
-TEST_F(EditorWindow, PngOverTheLimitIsNotSent) {
     // Noise does not compress: 2400 × 2000 pixels make a PNG of over 14 MB.
     auto noise = filledPicture(2400, 2000, 0);
     Gdiplus::BitmapData data{};
@@ -344,11 +434,11 @@ TEST_F(EditorWindow, PngOverTheLimitIsNotSent) {
     std::mt19937 random(7);
     std::generate_n(static_cast<std::uint32_t*>(data.Scan0), 2400 * 2000, [&] { return random() | 0xFF000000u; });
     noise->UnlockBits(&data);
+    DestroyWindow(editorState.editorWindow);
     open(std::move(noise));
-    app.token = "linked";
     command(ID_UPLOAD);
     EXPECT_EQ(app.statusLine, L"PNG больше 12 МБ. Выделите меньшую область");
-    EXPECT_TRUE(sentShots.empty());
+    EXPECT_EQ(sentShots.size(), 1u);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include "editor/live_resize.h"
 
-namespace {
-
 TEST(LiveResize, InTheSystemsLoopQuickFromTheFirstSizeStepUntilTheLoopEnds) {
     LiveResize resize;
     resize.loopEntered();
@@ -18,20 +16,3 @@ TEST(LiveResize, InTheSystemsLoopQuickFromTheFirstSizeStepUntilTheLoopEnds) {
     EXPECT_FALSE(resize.quick());
     EXPECT_FALSE(resize.loopLeft());  // the exact picture is asked for once
 }
-
-TEST(LiveResize, OutsideTheLoopQuickWhileTheButtonHoldsTheFrame) {
-    LiveResize resize;
-    resize.sized(false);  // maximised, or sized by a program: exact at once
-    EXPECT_FALSE(resize.quick());
-    resize.sized(true);
-    EXPECT_TRUE(resize.quick());
-    EXPECT_TRUE(resize.watchingButton());
-    EXPECT_FALSE(resize.buttonSeen(true));
-    EXPECT_TRUE(resize.quick());
-    EXPECT_TRUE(resize.buttonSeen(false));
-    EXPECT_FALSE(resize.quick());
-    EXPECT_FALSE(resize.watchingButton());
-    EXPECT_FALSE(resize.buttonSeen(false));  // once
-}
-
-}  // namespace

@@ -2,14 +2,8 @@
 
 #include "editor/mark_editing.h"
 
-namespace {
-
 TEST(MarkDrag, MovesOfOnePixelOrLessAreDroppedUnlessAStrokeWentSomewhere) {
-    struct Row {
-        AnnotationKind kind;
-        MarkPoint via, release;
-        bool kept;
-    };
+    struct Row { AnnotationKind kind; MarkPoint via, release; bool kept; };
     const Row rows[] = {
         {AnnotationKind::Frame, {50, 50}, {50, 50}, false},
         {AnnotationKind::Line, {51, 50}, {51, 50}, false},
@@ -62,5 +56,3 @@ TEST(Toolbar, ThicknessCyclesAndColoursConvertForTheDialog) {
     EXPECT_EQ(colorrefToArgb(0x007A64FFu), 0xFFFF647Au);
     EXPECT_EQ(colorrefToArgb(0xFF000000u), 0xFF000000u);  // stray high bits are not alpha
 }
-
-}  // namespace

@@ -6,8 +6,6 @@
 #include "editor/mark_geometry.h"
 #include "editor/mosaic_cells.h"
 
-namespace {
-
 TEST(ArrowHead, GrowsWithTheThicknessAndOpensToBothSidesOfTheShaft) {
     const float lengths[] = {14, 16, 24, 32, 40};
     for (int step = 0; step < 5; ++step) EXPECT_FLOAT_EQ(arrowHeadLength(2.0f + 2 * step), lengths[step]);
@@ -28,10 +26,7 @@ TEST(ArrowHead, GrowsWithTheThicknessAndOpensToBothSidesOfTheShaft) {
 }
 
 TEST(MosaicGrid, CellsOfFourteenPixelsOrMoreAndNoneUnderTwo) {
-    struct Row {
-        MarkBox box;
-        int columns, rows;  // 0: no grid
-    };
+    struct Row { MarkBox box; int columns, rows; };  // 0 columns and rows: no grid
     const Row table[] = {
         {{0, 0, 300, 1.5f}, 0, 0}, {{0, 0, 1.9f, 300}, 0, 0},     {{0, 0, 20, 5}, 1, 1},
         {{0, 0, 30, 30}, 2, 2},    {{0, 0, 3839, 27.9f}, 274, 1},
@@ -43,10 +38,7 @@ TEST(MosaicGrid, CellsOfFourteenPixelsOrMoreAndNoneUnderTwo) {
 }
 
 TEST(MosaicGrid, CoversThePixelsWhoseCentresLieInTheBoxInsideThePicture) {
-    struct Row {
-        MarkBox box;
-        PixelArea area;
-    };
+    struct Row { MarkBox box; PixelArea area; };
     const Row rows[] = {
         {{40.6f, 20.4f, 10, 5.2f}, {41, 20, 10, 6}},  // centres 41.5 to 50.5 across, 20.5 to 25.5 down
         {{40.5f, 20.5f, 1, 1}, {40, 20, 1, 1}},
@@ -80,5 +72,3 @@ TEST(MosaicCells, EachCellIsTheAverageOfItsOwnPixelsAndIsPaintedBackOnItsSpan) {
         EXPECT_EQ(pixels[y * 33 + 31], 0x12345678u);
     }
 }
-
-}  // namespace

@@ -2,14 +2,8 @@
 
 #include "editor/view_fit.h"
 
-namespace {
-
 TEST(ViewFit, PictureFillsTheSpaceBetweenBandsThatGrowWithTheDpi) {
-    struct Row {
-        float clientWidth, clientHeight, dpi;
-        int imageWidth, imageHeight;
-        float scale, x, y;
-    };
+    struct Row { float clientWidth, clientHeight, dpi; int imageWidth, imageHeight; float scale, x, y; };
     const Row rows[] = {
         {1000, 720, 1.0f, 200, 100, 4.84f, 16, 152},       // enlarged to the narrower side
         {1500, 1080, 1.5f, 200, 100, 7.26f, 24, 228},      // bands of 168 and 66, sides of 24
@@ -27,9 +21,7 @@ TEST(ViewFit, PictureFillsTheSpaceBetweenBandsThatGrowWithTheDpi) {
 
 TEST(ViewFit, ClientPointsMapToImagePixelsClampedOntoThePicture) {
     ViewFit view = fitImageToView(1000, 720, 200, 100, 1.0f);
-    struct Row {
-        float x, y, imageX, imageY;
-    };
+    struct Row { float x, y, imageX, imageY; };
     const Row rows[] = {{16 + 4.84f * 10, 152 + 4.84f * 20, 10, 20}, {0, 0, 0, 0}, {5000, 5000, 199, 99}};
     for (const Row& row : rows) {
         MarkPoint image = clientToImage(row.x, row.y, view, 200, 100);
@@ -37,5 +29,3 @@ TEST(ViewFit, ClientPointsMapToImagePixelsClampedOntoThePicture) {
         EXPECT_NEAR(image.y, row.imageY, 1e-3);
     }
 }
-
-}  // namespace

@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -12,10 +8,7 @@ using namespace testsupport;
 
 namespace {
 
-fs::path environmentFolder(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? fs::path(value) : fs::path();
-}
+fs::path environmentFolder(const char* name) { return std::getenv(name) ? fs::path(std::getenv(name)) : fs::path(); }
 
 // Installs into the throw-away test prefix's own folders.
 TEST(Installer, InstallsPerUserAndUninstallsARunningCopyKeepingSettings) {

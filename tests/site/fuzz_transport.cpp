@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
-#include <string>
 
 #include "scripted_connection.h"
-#include "site/http_exchange.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "scripted_connection.h"
-#include "site/http_exchange.h"
 #include "site/site_address.h"
 #include "storage/json_depth.h"
 
@@ -24,9 +21,7 @@ std::string outcomeOf(ScriptedConnection& network, const std::string& address = 
     }
 }
 
-std::string nested(int depth) {
-    return std::string(depth, '[') + std::string(depth, ']');
-}
+std::string nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
 
 }  // namespace
 
@@ -52,13 +47,8 @@ TEST(SiteAddress, HttpsOriginGivesHostAndPortAnythingElseIsRefusedBeforeAnyNetwo
 }
 
 TEST(HttpExchange, EachStepStatusAndBodyGiveTheAnswerOrTheSentence) {
-    struct Row {
-        std::uint32_t status;
-        std::deque<ScriptedChunk> chunks;
-        std::string outcome;
-        bool availabilityFails = false;
-        const char* failingStep = "";
-    };
+    struct Row { std::uint32_t status; std::deque<ScriptedChunk> chunks; std::string outcome;
+                 bool availabilityFails = false; const char* failingStep = ""; };
     const std::string atCap = "\"" + std::string(kMaxResponseBytes - 2, 'a') + "\"";
     const Row rows[] = {
         {200, {{"{}"}}, "! Не удалось запустить подключение", false, "session"},

@@ -1,71 +1,61 @@
 #!/bin/sh
-# Starts and stops the loopback servers of the Windows site tests.
+# Starts and stops the loopback servers of the Windows site tests:
 #   site_fixture.sh start <folder> <clipvane-site> <site_test_server> <trust program>
 #   site_fixture.sh stop <folder>
-# start has the Wine prefix in WINEPREFIX trust the development authority,
-# which signs the certificate of both servers. The real companion site gets
-# a fresh data folder with the user "e2e" and a link code (code-link); its
-# address goes to <folder>/address. The test server for what the companion
-# never does writes its port to <folder>/port; a second one, whose
-# certificate signs itself, to <folder>/untrusted-port.
+# The Wine prefix (WINEPREFIX) trusts the development authority that signs
+# both servers. The companion site gets fresh data with the user "e2e", a link
+# code (code-link) and its address in <folder>/address; the test server writes
+# its port to <folder>/port, one whose certificate signs itself to untrusted-port.
 set -e
-action=$1
 folder=$2
-root="$(cd "$(dirname "$0")/../.." && pwd)"
 certs="$folder/certs"
+scripts="$(dirname "$0")/../../scripts"
 
-require_program() {  # <path> <what it is>
-  [ -x "$1" ] || { echo "$2 $1 is missing: build the native tree first" >&2; exit 1; }
+# Runs <program> in the background as server <name>, its output in its log.
+serve() {  # <name> <program> [arguments]
+  name=$1
+  shift
+  mkdir -p "$folder/$name"
+  "$@" >"$folder/$name/server.log" 2>&1 &
+  echo $! >"$folder/$name/server.pid"
 }
 
-# Polls the shell function $2 until it succeeds, for at most ten seconds.
-wait_until_started() {  # <server folder> <check function>
+# Polls the shell condition until it holds, for at most ten seconds.
+wait_until() {  # <server name> <condition>
   tries=0
-  until "$2"; do
+  until eval "$2"; do
     tries=$((tries + 1))
-    [ $tries -le 100 ] || { echo "The server did not start:" >&2; cat "$1/server.log" >&2; exit 1; }
+    [ $tries -le 100 ] || { echo "The server did not start:" >&2; cat "$folder/$1/server.log" >&2; exit 1; }
     sleep 0.1
   done
 }
 
-case "$action" in
+case "$1" in
 start)
-  site=$3
-  server=$4
-  trust=$5
-  require_program "$site" "The companion site"
-  require_program "$server" "The native test server"
-  mkdir -p "$folder/companion" "$folder/transport" "$folder/untrusted"
-  "$root/scripts/dev-certs" "$certs"
+  for program in "$3" "$4"; do
+    [ -x "$program" ] || { echo "$program is missing: build the native tree first" >&2; exit 1; }
+  done
+  "$scripts/dev-certs" "$certs"
   [ -f "$certs/untrusted.pem" ] || openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
     -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
     -keyout "$certs/untrusted.key" -out "$certs/untrusted.pem" 2>/dev/null
-  "$root/scripts/wine-run" "$trust" "$certs/ca.der"
+  "$scripts/wine-run" "$5" "$certs/ca.der"
 
   data="$folder/companion/data"
   rm -rf "$data" "$folder/address" "$folder/port" "$folder/untrusted-port"
+  mkdir -p "$folder/companion"
   echo "e2e-password" >"$folder/companion/password"
-  "$site" user add e2e --password-file "$folder/companion/password" --data "$data" >/dev/null
-  "$site" code e2e --data "$data" >"$folder/code-link"
-  "$site" serve --data "$data" --cert "$certs/server.pem" --key "$certs/server.key" \
-    --listen 127.0.0.1:0 >"$folder/companion/server.log" 2>&1 &
-  echo $! >"$folder/companion/server.pid"
-  "$server" "$certs/server.pem" "$certs/server.key" "$folder/port" >"$folder/transport/server.log" 2>&1 &
-  echo $! >"$folder/transport/server.pid"
-  "$server" "$certs/untrusted.pem" "$certs/untrusted.key" "$folder/untrusted-port" \
-    >"$folder/untrusted/server.log" 2>&1 &
-  echo $! >"$folder/untrusted/server.pid"
+  "$3" user add e2e --password-file "$folder/companion/password" --data "$data" >/dev/null
+  "$3" code e2e --data "$data" >"$folder/code-link"
+  serve companion "$3" serve --data "$data" --cert "$certs/server.pem" --key "$certs/server.key" --listen 127.0.0.1:0
+  serve transport "$4" "$certs/server.pem" "$certs/server.key" "$folder/port"
+  serve untrusted "$4" "$certs/untrusted.pem" "$certs/untrusted.key" "$folder/untrusted-port"
 
   # The whole line, port included, before the address is taken.
-  address_printed() {
-    address=$(sed -n 's|^listening on \(https://[a-z0-9.]*:[0-9][0-9]*\)$|\1|p' "$folder/companion/server.log" | head -n 1)
-    [ -n "$address" ]
-  }
-  port_written() { [ -f "$folder/port" ]; }
-  untrusted_port_written() { [ -f "$folder/untrusted-port" ]; }
-  wait_until_started "$folder/companion" address_printed
-  wait_until_started "$folder/transport" port_written
-  wait_until_started "$folder/untrusted" untrusted_port_written
+  wait_until companion 'address=$(sed -n "s|^listening on \(https://[a-z0-9.]*:[0-9][0-9]*\)$|\1|p" \
+    "$folder/companion/server.log" | head -n 1); [ -n "$address" ]'
+  wait_until transport '[ -f "$folder/port" ]'
+  wait_until untrusted '[ -f "$folder/untrusted-port" ]'
   echo "$address" >"$folder/address"
   echo "Companion site at $address, test servers on ports $(cat "$folder/port") and $(cat "$folder/untrusted-port")"
   ;;

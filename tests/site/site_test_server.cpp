@@ -1,10 +1,7 @@
-// A small HTTPS server on loopback for what the companion site never does:
-// a redirect and an answer that never comes. Started once with the test
-// authority's certificate and once with one that signs itself.
-//
-//   site_test_server <cert> <key> <port file>
-// Once it listens it writes its port to the port file. SIGTERM ends it,
-// and so does an alarm after 15 minutes, should the fixture never stop it.
+// A loopback HTTPS server for what the companion site never does: a redirect
+// and an answer that never comes. site_test_server <cert> <key> <port file>
+// writes its port to the file once it listens; SIGTERM ends it, and so does
+// an alarm after 15 minutes, should the fixture never stop it.
 
 #include <httplib.h>
 

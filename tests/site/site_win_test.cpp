@@ -1,26 +1,18 @@
-// The site client's Windows side on the program's real shell: the request
-// runner, the clipboard, WinHTTP against a loopback server for what the
-// companion site never does, and the whole way from a link code to a public
-// link against the real companion site on loopback.
+// The site client's Windows side on the real shell: the request runner, the
+// clipboard, WinHTTP against loopback servers, and the whole way from a link
+// code to a public link against the real companion site.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <memory>
 #include <type_traits>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/command_ids.h"
 #include "editor/export.h"
 #include "site/clipboard_text_win.h"
 #include "site/http_request.h"
 #include "site/request_runner.h"
 #include "site/shot_upload.h"
-#include "storage/text.h"
-#include "support/file_bytes.h"
 #include "support/win_harness.h"
 
 using nlohmann::json;
@@ -28,21 +20,11 @@ using testsupport::pumpUntil;
 
 namespace {
 
-class ShellEnvironment : public ::testing::Environment {
-    void SetUp() override {
-        // LOCALAPPDATA lies in the build's own Wine prefix, never a user's.
-        DeleteFileW((toWide(std::getenv("LOCALAPPDATA")) + L"\\Clipvane\\settings.json").c_str());
-        ASSERT_TRUE(testsupport::startTestShell());
-    }
-    void TearDown() override { testsupport::endTestShell(); }
-};
-const auto* const shellEnvironment = ::testing::AddGlobalTestEnvironment(new ShellEnvironment);
+const auto* const shell = ::testing::AddGlobalTestEnvironment(new testsupport::ShellEnvironment);
 
 constexpr char kNoConnection[] = "Нет соединения с сайтом. Проверьте интернет и адрес";
 
-bool idle() {
-    return !app.busy;
-}
+bool idle() { return !app.busy; }
 
 // What the server fixture wrote (an address, a link code, a port); empty without the fixture.
 std::string fixtureWord(const char* name) {
@@ -61,6 +43,18 @@ std::wstring clipboardText() {
     if (chars) GlobalUnlock(data);
     CloseClipboard();
     return text;
+}
+
+// Closes each message box of this thread as it opens, and counts them.
+int closedBoxes = 0;
+LRESULT CALLBACK closeMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[16] = {};
+    auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && GetClassNameW(window, name, 16) && std::wstring(name) == L"#32770") {
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+        ++closedBoxes;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -122,35 +116,15 @@ TEST(WinHttp, RedirectsUntrustedCertificatesAndSilenceEndInTheirSentences) {
     EXPECT_EQ(outcome(trusted, L"/silent"), kNoConnection);
 }
 
-namespace {
-
-// Closes each message box of this thread as it opens, and counts them.
-int closedBoxes = 0;
-LRESULT CALLBACK closeMessageBox(int code, WPARAM wParam, LPARAM lParam) {
-    wchar_t name[16] = {};
-    auto window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && GetClassNameW(window, name, 16) && std::wstring(name) == L"#32770") {
-        PostMessageW(window, WM_COMMAND, IDOK, 0);
-        ++closedBoxes;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-// Types into the profile page's form and presses "Привязать".
-void link(const std::wstring& address, const std::string& code) {
-    SendMessageW(app.mainWindow, WM_COMMAND, ID_PAGE_FIRST + 4, 0);
-    SetWindowTextW(app.siteAddressEdit, address.c_str());
-    SetWindowTextW(app.linkCodeEdit, toWide(code).c_str());
-    SendMessageW(app.mainWindow, WM_COMMAND, ID_LINK, 0);
-    pumpUntil(idle);
-}
-
-}  // namespace
-
 TEST(EndToEnd, LinkUploadAndUnlink) {
     std::wstring address = toWide(fixtureWord("address"));
     ASSERT_FALSE(address.empty()) << "the companion site fixture did not run";
-    link(address + L"///", fixtureWord("code-link"));
+    // The profile page's form, typed into, and "Привязать".
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_PAGE_FIRST + 4, 0);
+    SetWindowTextW(app.siteAddressEdit, (address + L"///").c_str());
+    SetWindowTextW(app.linkCodeEdit, toWide(fixtureWord("code-link")).c_str());
+    SendMessageW(app.mainWindow, WM_COMMAND, ID_LINK, 0);
+    pumpUntil(idle);
     ASSERT_FALSE(app.token.empty()) << toUtf8(app.statusLine);
     EXPECT_EQ(app.siteAddress, address);  // the typed slashes are gone
     // A successful link posts a refresh, which brings the profile.

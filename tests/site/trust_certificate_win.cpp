@@ -1,17 +1,15 @@
-// Adds a certificate authority to the current user's trusted roots, so
-// WinHTTP accepts servers it signed: the authority of the test servers and
-// of a development site.
-//
-//   trust_certificate <file.der>
-// A path starting with "/" is a host path (Wine's drive Z:).
+// trust_certificate <file.der>: adds a certificate authority to the current
+// user's trusted roots, so WinHTTP accepts the test servers and a development
+// site. A path starting with "/" is a host path (Wine's drive Z:).
 
 #include <windows.h>
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
-
-#include "support/file_bytes.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
@@ -19,7 +17,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::wstring path = argv[1];
-    std::string der = testsupport::readFile(path.starts_with(L"/") ? L"Z:" + path : path);
+    std::ifstream file(std::filesystem::path(path.starts_with(L"/") ? L"Z:" + path : path), std::ios::binary);
+    std::string der{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     if (!CertAddEncodedCertificateToSystemStoreW(L"Root", reinterpret_cast<const BYTE*>(der.data()),
                                                  static_cast<DWORD>(der.size()))) {
         std::fprintf(stderr, "trust_certificate: %ls is no certificate (error %lu)\n", argv[1], GetLastError());

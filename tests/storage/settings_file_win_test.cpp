@@ -1,20 +1,9 @@
 // The settings file on a real Windows file system: each test has its own
 // folder under the temporary directory, never the user's own settings.
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <filesystem>
-#include <functional>
-#include <fstream>
-
-#include "app/app_state.h"
 #include "app/win_handles.h"
 #include "storage/capture_history.h"
 #include "storage/settings.h"
-#include "storage/text.h"
-#include "support/file_bytes.h"
 #include "support/win_harness.h"
 
 namespace fs = std::filesystem;
@@ -43,10 +32,6 @@ protected:
     void write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
     void load() { loadSettingsFromPath(path_.wstring()); }
     fs::path aside(const char* suffix) const { return fs::path(path_.wstring() + toWide(suffix)); }
-    void expectSaveRefused() {
-        EXPECT_FALSE(saveSettings());
-        EXPECT_EQ(app.statusLine, L"Не удалось сохранить настройки на диск");
-    }
 
     fs::path folder_;
     fs::path path_;

@@ -1,10 +1,8 @@
 #!/bin/sh
-# Runs a Windows test program on a desktop of two monitors: a 1280 x 1024
-# one left of a 1920 x 1080 primary, so the virtual screen starts at x =
-# -1280. They are the screens of a nested X server inside the current
-# display, joined into one desktop (Wine reads them from Xinerama when RandR
-# is absent); the test prefix makes the second one primary.
-#   two_monitors.sh <program> [arguments]
+# two_monitors.sh <program> [arguments]: runs a Windows test program on a
+# 1280 x 1024 monitor left of a 1920 x 1080 primary (the virtual screen starts
+# at x = -1280): the screens of a nested X server, joined by Xinerama (Wine
+# reads it when RandR is absent); the test prefix makes the second primary.
 # The narrower screen comes first: the nested server misplaces real pointer
 # input on the far part of a wider first screen.
 set -e
@@ -30,11 +28,8 @@ server=$!
 tries=0
 until [ -s "$number" ]; do
   tries=$((tries + 1))
-  if [ "$tries" -gt 100 ] || ! kill -0 "$server" 2>/dev/null; then
-    echo "the two-monitor display did not start:" >&2
-    cat "$log" >&2
-    exit 1
-  fi
+  [ "$tries" -le 100 ] && kill -0 "$server" 2>/dev/null ||
+    { echo "the two-monitor display did not start:" >&2; cat "$log" >&2; exit 1; }
   sleep 0.1
 done
 

@@ -7,7 +7,11 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -18,8 +22,12 @@
 namespace testsupport {
 
 // Build paths arrive as Unix paths; Wine shows the Unix root as drive Z:.
-inline std::wstring windowsPath(const char* unixPath) {
-    return L"Z:" + toWide(unixPath);
+inline std::wstring windowsPath(const char* unixPath) { return L"Z:" + toWide(unixPath); }
+
+// A whole file as bytes; empty when it cannot be read.
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
 // A started program; killed if still running when the test ends.
@@ -62,9 +70,7 @@ inline bool waitFor(const std::function<bool()>& condition,
     return condition();
 }
 
-inline HWND runningMainWindow() {
-    return FindWindowW(L"ClipvaneMain", nullptr);
-}
+inline HWND runningMainWindow() { return FindWindowW(L"ClipvaneMain", nullptr); }
 
 inline void pumpMessages() {
     MSG message;
@@ -82,9 +88,7 @@ inline bool pumpUntil(const std::function<bool()>& done) {
     });
 }
 
-inline bool startTestShell() {
-    return startShell(GetModuleHandleW(nullptr));
-}
+inline bool startTestShell() { return startShell(GetModuleHandleW(nullptr)); }
 
 // Ends the shell as the tray's exit would, dropping whatever it left queued.
 inline void endTestShell() {
@@ -96,16 +100,17 @@ inline void endTestShell() {
     app.mainWindow = nullptr;
 }
 
-// The real shell, started once for a suite: its tray icon is slow to come
-// and go under Wine.
-class ShellSuite : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { started_ = startTestShell(); }
-    static void TearDownTestSuite() { endTestShell(); }
-    void SetUp() override { ASSERT_TRUE(started_) << "the main window could not be created"; }
-
-private:
-    static inline bool started_ = false;
+// The real shell, started once for a whole test program (its tray icon is
+// slow to come and go under Wine) on settings of its own: LOCALAPPDATA lies
+// in the build's own Wine prefix, never a user's.
+class ShellEnvironment : public ::testing::Environment {
+    void SetUp() override {
+        DeleteFileW((toWide(std::getenv("LOCALAPPDATA")) + L"\\Clipvane\\settings.json").c_str());
+        ASSERT_TRUE(startTestShell()) << "the main window could not be created";
+    }
+    void TearDown() override {
+        if (app.mainWindow) endTestShell();
+    }
 };
 
 }  // namespace testsupport

@@ -1,42 +1,20 @@
 #pragma once
-// Pictures and marks for the editor's Windows tests, the GDI+ session they
-// run in, and their comparison with the stored images in reference/.
+// Scenes for the editor's Windows tests: the shell they run in, pictures and
+// marks, their comparison with the stored images in reference/, and a user
+// at the text entry.
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <gdiplus.h>
-#include <objbase.h>
-
-#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "editor/annotation.h"
+#include "editor/text_prompt.h"
 #include "support/pixels_win.h"
 #include "support/win_harness.h"
 
 namespace editortest {
 
-// COM and GDI+ for the whole test program.
-class GraphicsSession : public ::testing::Environment {
-public:
-    void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    void TearDown() override {
-        Gdiplus::GdiplusShutdown(token_);
-        CoUninitialize();
-    }
-
-private:
-    ULONG_PTR token_ = 0;
-};
-
-[[maybe_unused]] inline auto* const graphicsSession = ::testing::AddGlobalTestEnvironment(new GraphicsSession);
+[[maybe_unused]] inline auto* const shell = ::testing::AddGlobalTestEnvironment(new testsupport::ShellEnvironment);
 
 inline std::unique_ptr<Gdiplus::Bitmap> filledPicture(int width, int height, std::uint32_t argb) {
     auto picture = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
@@ -94,6 +72,37 @@ inline void expectLikeStored(const testsupport::Pixels& image, const std::wstrin
     int differing = testsupport::compareImages(image, *expected, 16);
     EXPECT_LE(differing, 8) << name;
     if (differing > 8) testsupport::savePng(image, name + L"-actual.png");
+}
+
+// Plays a user at the text entry window: once the window shows up, a thread
+// timer runs a script against it from inside the entry's own loop. An entry
+// that never shows keeps its caller waiting, and the test fails on its time.
+struct EntryControls { HWND frame = nullptr; HWND field = nullptr; HWND button = nullptr; };
+
+inline std::function<void(const EntryControls&)> pendingEntryScript;
+inline UINT_PTR entryTimer = 0;
+
+inline void CALLBACK lookForEntry(HWND, UINT, UINT_PTR, DWORD) {
+    HWND frame = FindWindowW(nullptr, L"Текст на снимке");
+    if (!frame || !IsWindowVisible(frame)) return;
+    KillTimer(nullptr, entryTimer);
+    entryTimer = 0;
+    auto script = std::move(pendingEntryScript);
+    script({frame, GetDlgItem(frame, kTextPromptEditId), GetDlgItem(frame, IDOK)});
+}
+
+// Runs `script` once the entry window exists; call before promptText.
+inline void whenEntryOpens(std::function<void(const EntryControls&)> script) {
+    pendingEntryScript = std::move(script);
+    entryTimer = SetTimer(nullptr, 0, 20, lookForEntry);
+}
+
+inline void typeInto(HWND field, const std::wstring& text) {
+    for (wchar_t letter : text) PostMessageW(field, WM_CHAR, letter, 1);
+}
+
+inline void pressKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
 }
 
 }  // namespace editortest
