@@ -29,7 +29,6 @@
 #include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
 #include "web/quota.h"
 
 namespace {

@@ -19,7 +19,6 @@
 #include "security/link_code.h"
 #include "security/secrets.h"
 #include "support/site_harness.h"
-#include "support/test_png.h"
 #include "web/accounts.h"
 #include "web/quota.h"
 #include "web/upload/shot_upload.h"

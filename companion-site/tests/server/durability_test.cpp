@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -25,7 +26,6 @@
 #include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
 #include "support/test_store.h"
 #include "web/messages.h"
 #include "web/quota.h"
@@ -192,11 +192,8 @@ TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
     EXPECT_EQ(log.find(token), std::string::npos);
     EXPECT_EQ(log.find("very-secret-password"), std::string::npos);
     std::vector<std::string> lines;  // the request and status of each
-    std::istringstream in(log);
-    for (std::string text; std::getline(in, text);) {
-        const std::size_t quote = text.find('"');
-        if (quote != std::string::npos) lines.push_back(text.substr(quote, text.find('"', quote + 1) - quote + 5));
-    }
+    const std::regex logged("\"[^\"\n]*\" [0-9]{3}");
+    for (std::sregex_iterator at(log.begin(), log.end(), logged), end; at != end; ++at) lines.push_back(at->str());
     const std::string upload = "\"POST /api/shots HTTP/1.1\" 200";
     EXPECT_EQ(lines, (std::vector<std::string>{"\"POST /api/link/redeem HTTP/1.1\" 200",
                                                "\"POST /account/sign-in HTTP/1.1\" 403", upload, upload}))

@@ -10,7 +10,7 @@
 #include "http/rules.h"
 #include "support/raw_tls.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
+#include "support/site_harness.h"
 #include "web/quota.h"
 
 namespace {

@@ -13,7 +13,6 @@
 #include "security/sign_in_throttle.h"
 #include "storage/postgres/postgres_handles.h"
 #include "support/site_harness.h"
-#include "support/test_png.h"
 #include "support/test_store.h"
 #include "web/accounts.h"
 #include "web/quota.h"

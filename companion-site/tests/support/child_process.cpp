@@ -9,22 +9,14 @@
 #include <stdexcept>
 
 namespace site_test {
-namespace {
-
-std::vector<char*> argumentPointers(std::vector<std::string>& arguments) {
-    std::vector<char*> pointers;
-    for (auto& argument : arguments) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-}  // namespace
 
 pid_t startProgram(std::vector<std::string> arguments, const std::string& input, const std::string& errorFile,
                    int& outputRead, const std::optional<RunAs>& runAs) {
     // Everything the child needs is made before the fork: it may only make
     // plain system calls until exec.
-    auto pointers = argumentPointers(arguments);
+    std::vector<char*> pointers;
+    for (auto& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
     int output[2], feed[2];
     if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(feed, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     const pid_t pid = ::fork();
@@ -42,10 +34,7 @@ pid_t startProgram(std::vector<std::string> arguments, const std::string& input,
     }
     ::close(output[1]);
     ::close(feed[0]);
-    if (!input.empty()) {
-        const ssize_t written = ::write(feed[1], input.data(), input.size());
-        static_cast<void>(written);
-    }
+    if (!input.empty() && ::write(feed[1], input.data(), input.size()) < 0) throw std::runtime_error("write failed");
     ::close(feed[1]);
     outputRead = output[0];
     return pid;
@@ -64,6 +53,16 @@ int exitStatus(pid_t pid) {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+ProgramResult runProgram(std::vector<std::string> arguments, const std::string& input, const std::optional<RunAs>& runAs) {
+    int output = -1;
+    const pid_t pid = startProgram(std::move(arguments), input, "", output, runAs);
+    ProgramResult result;
+    result.output = readAll(output);
+    ::close(output);
+    result.exitCode = exitStatus(pid);
+    return result;
 }
 
 }  // namespace site_test

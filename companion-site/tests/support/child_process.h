@@ -23,4 +23,11 @@ std::string readAll(int fd);
 // Waits for the program's end: its exit code, or 128 plus the signal.
 int exitStatus(pid_t pid);
 
+struct ProgramResult {
+    int exitCode = -1;
+    std::string output;  // what it wrote to both standard output and error
+};
+ProgramResult runProgram(std::vector<std::string> arguments, const std::string& input = "",
+                         const std::optional<RunAs>& runAs = std::nullopt);
+
 }  // namespace site_test

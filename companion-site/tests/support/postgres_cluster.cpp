@@ -31,11 +31,8 @@ std::optional<RunAs> clusterUser() {
 // Runs one of PostgreSQL's programs as the cluster's user.
 void runTool(const char* tool, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), std::string(CLIPVANE_POSTGRES_BIN) + "/" + tool);
-    int output = -1;
-    const pid_t pid = startProgram(arguments, "", "", output, clusterUser());
-    const std::string said = readAll(output);
-    ::close(output);
-    if (exitStatus(pid) != 0) throw std::runtime_error(std::string(tool) + " failed:\n" + said);
+    const auto run = runProgram(arguments, "", clusterUser());
+    if (run.exitCode != 0) throw std::runtime_error(std::string(tool) + " failed:\n" + run.output);
 }
 
 // The address of `database` in the cluster, as libpq takes it.

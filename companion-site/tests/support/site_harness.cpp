@@ -1,13 +1,11 @@
 #include "support/site_harness.h"
 
 #include <nlohmann/json.hpp>
+#include <zlib.h>
 
-#include <regex>
+#include <stdexcept>
 
-#include "security/link_code.h"
 #include "security/secrets.h"
-#include "support/test_png.h"
-#include "web/accounts.h"
 
 namespace site_test {
 
@@ -25,45 +23,11 @@ site::SiteRequest request(const std::string& method, const std::string& path, co
     return {method, path, {}, kClientAddress, body};
 }
 
-std::int64_t Harness::addUser(const std::string& name, bool pro, const std::string& password) {
-    return site::createUser(store, name, password, pro, now, kTestIterations);
+std::string member(const site::SiteResponse& response, const std::string& name) {
+    const auto parsed = nlohmann::json::parse(response.body, nullptr, false);
+    if (!parsed.is_object() || !parsed.contains(name)) return "(none)";
+    return parsed[name].is_string() ? parsed[name].get<std::string>() : parsed[name].dump();
 }
-
-std::string Harness::issueCode(const std::string& name) {
-    return site::formatLinkCode(site::issueLinkCode(store, store.userByName(name)->id, now));
-}
-
-std::string Harness::linkToken(const std::string& name) {
-    return member(redeem(issueCode(name), "198.51.100." + std::to_string(++linked)), "token");
-}
-
-site::SiteResponse Harness::get(const std::string& path, const std::string& token) {
-    site::SiteRequest built = request("GET", path);
-    if (!token.empty()) built.headers["authorization"] = "Bearer " + token;
-    return site.handle(built);
-}
-
-site::SiteResponse Harness::redeem(const std::string& code, const std::string& address) {
-    const std::string body = nlohmann::json{{"code", code}}.dump();
-    return site.handle({"POST", "/api/link/redeem", {{"content-type", "application/json"}}, address, body});
-}
-
-site::SiteResponse Harness::upload(const std::string& token, const std::string& png) {
-    return site.handle(
-        {"POST", "/api/shots", {{"content-type", "image/png"}, {"authorization", "Bearer " + token}}, kClientAddress, png});
-}
-
-std::string Harness::uploadedShot(const std::string& token, std::uint32_t seed) {
-    const std::string url = member(upload(token, makePng(4, 4, seed)), "url");
-    const std::string prefix = std::string(kPublicUrl) + "/s/";
-    return url.starts_with(prefix) ? url.substr(prefix.size()) : "";
-}
-
-site::SiteResponse Harness::send(const std::string& method, const std::string& path, const std::string& body) {
-    return site.handle(request(method, path, body));
-}
-
-namespace {
 
 std::string readAll(site::ByteSource& reader) {
     std::string bytes(reader.size(), '\0');
@@ -71,12 +35,6 @@ std::string readAll(site::ByteSource& reader) {
     while (std::size_t got = reader.read(bytes.data() + at, bytes.size() - at)) at += got;
     bytes.resize(at);
     return bytes;
-}
-
-}  // namespace
-
-std::string bodyOf(const site::SiteResponse& response) {
-    return response.bodySource ? readAll(*response.bodySource) : response.body;
 }
 
 void storeShot(site::ShotStorage& files, const std::string& id, const std::string& bytes) {
@@ -90,22 +48,40 @@ std::string shotBytes(const site::ShotStorage& files, const std::string& id) {
     return reader ? readAll(*reader) : "(none)";
 }
 
-std::string firstMatch(const std::string& text, const std::string& pattern) {
-    std::smatch match;
-    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : "(none)";
+namespace {
+
+std::string bigEndian(std::uint32_t value) {
+    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+            static_cast<char>(value)};
 }
 
-std::string member(const site::SiteResponse& response, const std::string& name) {
-    const auto parsed = nlohmann::json::parse(response.body, nullptr, false);
-    if (!parsed.is_object() || !parsed.contains(name)) return "(none)";
-    return parsed[name].is_string() ? parsed[name].get<std::string>() : parsed[name].dump();
+}  // namespace
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    const std::string typeAndData = type + data;
+    const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()), static_cast<uInt>(typeAndData.size()));
+    return bigEndian(static_cast<std::uint32_t>(data.size())) + typeAndData + bigEndian(static_cast<std::uint32_t>(crc));
 }
 
-std::string headerOf(const site::SiteResponse& response, const std::string& name) {
-    for (const auto& [key, value] : response.headers) {
-        if (key == name) return value;
+std::string makePng(int width, int height, std::uint32_t seed, std::size_t padTo) {
+    std::string raw;
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back('\0');
+        for (int x = 0; x < width * 3; ++x) raw.push_back(static_cast<char>((state = state * 1103515245u + 12345u) >> 16));
     }
-    return "(none)";
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(packedSize, '\0');
+    if (compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+                 static_cast<uLong>(raw.size())) != Z_OK)
+        throw std::runtime_error("compress failed");
+    packed.resize(packedSize);
+    const std::string header = bigEndian(static_cast<std::uint32_t>(width)) +
+                               bigEndian(static_cast<std::uint32_t>(height)) + std::string("\x08\x02\x00\x00\x00", 5);
+    std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", packed);
+    const std::size_t chunkFrame = 12;  // the end chunk, and the padding's own frame
+    if (padTo > png.size() + 2 * chunkFrame) png += pngChunk("pvTe", std::string(padTo - png.size() - 2 * chunkFrame, 'p'));
+    return png + pngChunk("IEND", "");
 }
 
 }  // namespace site_test

@@ -10,7 +10,6 @@
 #include <regex>
 #include <stdexcept>
 
-#include "support/child_process.h"
 #include "support/site_harness.h"
 
 namespace site_test {
@@ -24,11 +23,8 @@ const std::filesystem::path& testCertificates() {
     static const ScratchFolder folder;
     static const std::filesystem::path certificates = [] {
         const auto path = folder.path() / "certificates";
-        int output = -1;
-        const pid_t pid = startProgram({"/bin/sh", CLIPVANE_DEV_CERTS_SCRIPT, path.string()}, "", "", output);
-        readAll(output);
-        ::close(output);
-        if (exitStatus(pid) != 0) throw std::runtime_error("dev-certs failed");
+        if (runProgram({"/bin/sh", CLIPVANE_DEV_CERTS_SCRIPT, path.string()}).exitCode != 0)
+            throw std::runtime_error("dev-certs failed");
         return path;
     }();
     return certificates;
@@ -46,13 +42,7 @@ std::unique_ptr<httplib::SSLClient> testClient(int port) {
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input) {
     std::vector<std::string> command{CLIPVANE_SITE_PROGRAM};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    int output = -1;
-    const pid_t pid = startProgram(command, input, "", output);
-    ProgramResult result;
-    result.output = readAll(output);
-    ::close(output);
-    result.exitCode = exitStatus(pid);
-    return result;
+    return runProgram(command, input);
 }
 
 httplib::Headers bearer(const std::string& token) {

@@ -10,17 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/test_store.h"
 
 namespace site_test {
 
-struct ProgramResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs clipvane-site with `arguments`, feeding `input` on standard input;
-// the output holds what it wrote to both standard output and error.
+// Runs clipvane-site with `arguments`, feeding `input` on standard input.
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input = "");
 
 httplib::Headers bearer(const std::string& token);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_png.h"
+#include "support/site_harness.h"
 #include "web/upload/png_check.h"
 
 namespace {
