@@ -8,6 +8,7 @@ three widths (page.js), no serious or critical finding of axe-core, and a
 focus order that follows the page with the focus always visible."""
 
 import argparse
+import contextlib
 import json
 import re
 import ssl
@@ -111,11 +112,6 @@ class Browser:
     def text(self):
         return self.driver.find_element(By.TAG_NAME, "body").text
 
-    def fill(self, field_id, text):
-        field = self.driver.find_element(By.ID, field_id)
-        field.clear()
-        field.send_keys(text)
-
     def next_page(self, action):
         """Does what leads to another page, and waits until it is there."""
         old = self.driver.find_element(By.TAG_NAME, "html")
@@ -206,8 +202,10 @@ class Flow:
         return self.browser.text()
 
     def submit(self, button, *fields):
-        for field, text in fields:
-            self.browser.fill(field, text)
+        for field_id, text in fields:
+            field = self.browser.driver.find_element(By.ID, field_id)
+            field.clear()
+            field.send_keys(text)
         self.browser.click(SUBMIT.format(button))
         return self.browser.text()
 
@@ -281,23 +279,19 @@ def main():
         parser.add_argument(option, required=True)
     args = parser.parse_args()
     problems = []
-    with tempfile.TemporaryDirectory(prefix="clipvane-browser-") as scratch:
+    with tempfile.TemporaryDirectory(prefix="clipvane-browser-") as scratch, contextlib.ExitStack() as cleanup:
         site = Site(args.site, args.certificates, Path(scratch))
-        try:
-            browser = Browser(Path(scratch) / "profile", args.axe)
+        cleanup.callback(site.stop)
+        browser = Browser(Path(scratch) / "profile", args.axe)
+        cleanup.callback(browser.driver.quit)
+        flow = Flow(site, browser)
+        for state, step in STATES:
             try:
-                flow = Flow(site, browser)
-                for state, step in STATES:
-                    try:
-                        step(flow)
-                    except Exception:
-                        print(f"step {state} failed on {browser.driver.current_url}:\n{browser.text()[:600]}")
-                        raise
-                    problems += browser.check(state)
-            finally:
-                browser.driver.quit()
-        finally:
-            site.stop()
+                step(flow)
+            except Exception:
+                print(f"step {state} failed on {browser.driver.current_url}:\n{browser.text()[:600]}")
+                raise
+            problems += browser.check(state)
     print("\n".join(problems + [f"{len(STATES)} states, {len(problems)} problems"]))
     return 1 if problems else 0
 

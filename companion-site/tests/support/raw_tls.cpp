@@ -29,11 +29,6 @@ sockaddr_in loopback(const std::string& address, int port) {
     return where;
 }
 
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 }  // namespace
 
 int connectTcp(int port, const std::string& source, int timeoutSeconds) {
@@ -104,7 +99,9 @@ RawAnswer RawTls::answer(bool headOnly) {
         const std::size_t colon = head.find(':', line);
         const std::size_t stop = head.find("\r\n", line);
         const std::size_t valueAt = head.find_first_not_of(' ', colon + 1);
-        answer.headers[lowerCase(head.substr(line, colon - line))] = head.substr(valueAt, stop - valueAt);
+        std::string name = head.substr(line, colon - line);
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        answer.headers[name] = head.substr(valueAt, stop - valueAt);
     }
     const auto length = answer.headers.find("content-length");
     const std::size_t size = headOnly || length == answer.headers.end() ? 0 : std::stoul(length->second);

@@ -45,14 +45,6 @@ ProgramResult runSite(const std::vector<std::string>& arguments, const std::stri
     return runProgram(command, input);
 }
 
-httplib::Headers bearer(const std::string& token) {
-    return {{"Authorization", "Bearer " + token}};
-}
-
-httplib::Result uploadShot(httplib::SSLClient& client, const std::string& token, const std::string& png) {
-    return client.Post("/api/shots", bearer(token), png, "image/png");
-}
-
 std::string linkPath(const httplib::Result& answer) {
     if (!answer || answer->status != 200) return "(none)";
     const std::string url = nlohmann::json::parse(answer->body)["url"];
@@ -94,10 +86,6 @@ SiteProcess::SiteProcess(const std::filesystem::path& data, const std::vector<st
 SiteProcess::~SiteProcess() {
     if (pid_ > 0) kill();
     if (outputPipe_ >= 0) ::close(outputPipe_);
-}
-
-std::unique_ptr<httplib::SSLClient> SiteProcess::client() const {
-    return testClient(port_);
 }
 
 int SiteProcess::metricsPort() const {

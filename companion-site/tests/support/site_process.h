@@ -18,10 +18,12 @@ namespace site_test {
 // Runs clipvane-site with `arguments`, feeding `input` on standard input.
 ProgramResult runSite(const std::vector<std::string>& arguments, const std::string& input = "");
 
-httplib::Headers bearer(const std::string& token);
+inline httplib::Headers bearer(const std::string& token) { return {{"Authorization", "Bearer " + token}}; }
 // Posts a PNG as the program does; the path of the link it was given
 // ("/s/..."), or "(none)".
-httplib::Result uploadShot(httplib::SSLClient& client, const std::string& token, const std::string& png);
+inline httplib::Result uploadShot(httplib::SSLClient& client, const std::string& token, const std::string& png) {
+    return client.Post("/api/shots", bearer(token), png, "image/png");
+}
 std::string linkPath(const httplib::Result& answer);
 class SiteProcess;
 // A device of `user` linked through `server`: its token, or throws.
@@ -44,7 +46,7 @@ public:
     int port() const { return port_; }
     pid_t pid() const { return pid_; }
     std::string url() const { return "https://localhost:" + std::to_string(port_); }
-    std::unique_ptr<httplib::SSLClient> client() const;
+    std::unique_ptr<httplib::SSLClient> client() const { return testClient(port_); }
     // The metrics page's port, when started with --metrics-listen; else 0.
     int metricsPort() const;
 
