@@ -43,11 +43,6 @@ const shown = style.outlineStyle !== 'none' && parseFloat(style.outlineWidth) > 
 return [e, nameOf(e), box.top + scrollY, box.bottom + scrollY, box.left + scrollX, shown];"""
 
 
-def expect(condition, what):
-    if not condition:
-        raise AssertionError(what)
-
-
 class Site:
     """The server on a free loopback port over a throw-away SQLite store, with
     certificates from the development script; its exit must be a clean one."""
@@ -191,86 +186,59 @@ class Browser:
         return problems
 
 
-class Flow:
-    """The steps of one user's visit; each leaves the page in a state to check."""
+def visit(site, browser):
+    """One user's visit, step by step: yields the name of each state the page is left in."""
+    def account_text():
+        browser.driver.get(site.url + "/account")
+        return browser.text()
 
-    def __init__(self, site, browser):
-        self.site, self.browser = site, browser
-
-    def account_text(self):
-        self.browser.driver.get(self.site.url + "/account")
-        return self.browser.text()
-
-    def submit(self, button, *fields):
+    def submit(button, *fields):
         for field_id, text in fields:
-            field = self.browser.driver.find_element(By.ID, field_id)
-            field.clear()
-            field.send_keys(text)
-        self.browser.click(SUBMIT.format(button))
-        return self.browser.text()
+            browser.driver.find_element(By.ID, field_id).clear()
+            browser.driver.find_element(By.ID, field_id).send_keys(text)
+        browser.click(SUBMIT.format(button))
+        return browser.text()
 
-    def open_sign_in(self):
-        expect(SIGN_IN_FORM in self.account_text(), "/account does not offer to sign in")
-
-    def wrong_password(self):
-        text = self.submit("Войти", ("user", USER), ("password", "not the password"))
-        expect("Неверное имя пользователя или пароль" in text, "a wrong password is not refused")
-
-    def sign_in_by_keyboard(self):
-        self.browser.tab_to("user")
-        ActionChains(self.browser.driver).key_down(Keys.CONTROL).send_keys("a").key_up(Keys.CONTROL).perform()
-        self.browser.submit_keys(USER, Keys.TAB, PASSWORD)
-        expect(ACCOUNT_PAGE in self.browser.text(), "signing in with the keyboard failed")
-
-    def ask_link_code(self):
-        self.submit("Получить код")
-        self.code = self.browser.run("return document.querySelector('.code')?.textContent")
-        expect(self.code, "no link code is shown")
-
-    def link_device_and_upload(self):
-        token = self.site.post("/api/link/redeem", json.dumps({"code": self.code}).encode(), "application/json")["token"]
-        self.link = self.site.post("/api/shots", PNG, "image/png", token)["url"]
-        text = self.account_text()
-        expect("Устройство №" in text, "the linked device is not listed")
-        expect(self.link in text, "the uploaded shot is not listed")
-
-    def open_and_delete_shot(self):
-        is_image = "return document.contentType == 'image/png'"
-        self.browser.click(f"//a[@href='{self.link}']")
-        expect(self.browser.run(is_image), "the shot's link shows no image")
-        self.browser.next_page(self.browser.driver.back)
-        self.browser.click(f"//li[.//a[@href='{self.link}']]{SUBMIT.format('Удалить')}")
-        expect(self.link not in self.account_text(), "the deleted shot is still listed")
-        self.browser.driver.get(self.link)  # the page its visitors now see
-        expect(not self.browser.run(is_image), "the deleted shot is still served")
-
-    def wrong_current_password(self):
-        self.account_text()
-        text = self.submit("Сменить пароль", ("current", "not the password"), ("new", NEW_PASSWORD),
-                           ("repeat", NEW_PASSWORD))
-        expect("Текущий пароль неверен" in text, "a wrong current password is not refused")
-
-    def change_password_by_keyboard(self):
-        self.browser.tab_to("current")
-        self.browser.submit_keys(PASSWORD, Keys.TAB, NEW_PASSWORD, Keys.TAB, NEW_PASSWORD)
-        expect("Пароль изменён" in self.browser.text(), "changing the password with the keyboard failed")
-
-    def sign_out_everywhere(self):
-        self.submit("Выйти на всех устройствах")
-        expect(SIGN_IN_FORM in self.account_text(), "this browser is still signed in")
-
-
-STATES = (
-    ("sign-in", Flow.open_sign_in),
-    ("sign-in-refused", Flow.wrong_password),
-    ("account", Flow.sign_in_by_keyboard),
-    ("account-link-code", Flow.ask_link_code),
-    ("account-device-and-shot", Flow.link_device_and_upload),
-    ("deleted-shot-link", Flow.open_and_delete_shot),
-    ("password-refused", Flow.wrong_current_password),
-    ("password-changed", Flow.change_password_by_keyboard),
-    ("signed-out-everywhere", Flow.sign_out_everywhere),
-)
+    assert SIGN_IN_FORM in account_text(), "/account does not offer to sign in"
+    yield "sign-in"
+    text = submit("Войти", ("user", USER), ("password", "not the password"))
+    assert "Неверное имя пользователя или пароль" in text, "a wrong password is not refused"
+    yield "sign-in-refused"
+    browser.tab_to("user")
+    ActionChains(browser.driver).key_down(Keys.CONTROL).send_keys("a").key_up(Keys.CONTROL).perform()
+    browser.submit_keys(USER, Keys.TAB, PASSWORD)
+    assert ACCOUNT_PAGE in browser.text(), "signing in with the keyboard failed"
+    yield "account"
+    submit("Получить код")
+    code = browser.run("return document.querySelector('.code')?.textContent")
+    assert code, "no link code is shown"
+    yield "account-link-code"
+    token = site.post("/api/link/redeem", json.dumps({"code": code}).encode(), "application/json")["token"]
+    link = site.post("/api/shots", PNG, "image/png", token)["url"]
+    text = account_text()
+    assert "Устройство №" in text, "the linked device is not listed"
+    assert link in text, "the uploaded shot is not listed"
+    yield "account-device-and-shot"
+    is_image = "return document.contentType == 'image/png'"
+    browser.click(f"//a[@href='{link}']")
+    assert browser.run(is_image), "the shot's link shows no image"
+    browser.next_page(browser.driver.back)
+    browser.click(f"//li[.//a[@href='{link}']]{SUBMIT.format('Удалить')}")
+    assert link not in account_text(), "the deleted shot is still listed"
+    browser.driver.get(link)  # the page its visitors now see
+    assert not browser.run(is_image), "the deleted shot is still served"
+    yield "deleted-shot-link"
+    account_text()
+    text = submit("Сменить пароль", ("current", "not the password"), ("new", NEW_PASSWORD), ("repeat", NEW_PASSWORD))
+    assert "Текущий пароль неверен" in text, "a wrong current password is not refused"
+    yield "password-refused"
+    browser.tab_to("current")
+    browser.submit_keys(PASSWORD, Keys.TAB, NEW_PASSWORD, Keys.TAB, NEW_PASSWORD)
+    assert "Пароль изменён" in browser.text(), "changing the password with the keyboard failed"
+    yield "password-changed"
+    submit("Выйти на всех устройствах")
+    assert SIGN_IN_FORM in account_text(), "this browser is still signed in"
+    yield "signed-out-everywhere"
 
 
 def main():
@@ -278,21 +246,19 @@ def main():
     for option in ("--site", "--certificates", "--axe"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
-    problems = []
+    problems, state = [], "start"
     with tempfile.TemporaryDirectory(prefix="clipvane-browser-") as scratch, contextlib.ExitStack() as cleanup:
         site = Site(args.site, args.certificates, Path(scratch))
         cleanup.callback(site.stop)
         browser = Browser(Path(scratch) / "profile", args.axe)
         cleanup.callback(browser.driver.quit)
-        flow = Flow(site, browser)
-        for state, step in STATES:
-            try:
-                step(flow)
-            except Exception:
-                print(f"step {state} failed on {browser.driver.current_url}:\n{browser.text()[:600]}")
-                raise
-            problems += browser.check(state)
-    print("\n".join(problems + [f"{len(STATES)} states, {len(problems)} problems"]))
+        try:
+            for states, state in enumerate(visit(site, browser), 1):
+                problems += browser.check(state)
+        except Exception:
+            print(f"failed after the state {state}, on {browser.driver.current_url}:\n{browser.text()[:600]}")
+            raise
+    print("\n".join(problems + [f"{states} states, {len(problems)} problems"]))
     return 1 if problems else 0
 
 

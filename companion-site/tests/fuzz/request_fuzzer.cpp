@@ -8,16 +8,11 @@
 // PNG file. A failure inside (an answer of 500) counts as a finding, as does
 // an API error that is not a JSON sentence.
 
-#include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <sstream>
-#include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "security/link_code.h"
-#include "security/secrets.h"
 #include "support/site_harness.h"
 #include "web/accounts.h"
 #include "web/quota.h"

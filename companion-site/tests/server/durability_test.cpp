@@ -7,38 +7,21 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <condition_variable>
-#include <functional>
-#include <map>
 #include <mutex>
-#include <regex>
-#include <sstream>
 #include <thread>
 
-#include "storage/postgres/postgres_handles.h"
-#include "support/postgres_cluster.h"
 #include "support/raw_tls.h"
-#include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_store.h"
 #include "web/messages.h"
 #include "web/quota.h"
-#include "web/site.h"
 #include "web/upload/png_check.h"
 
 namespace {
 
 constexpr int kPoolConnections = 8;  // the site's default --database-connections
-
-constexpr int kRounds = 6;
-constexpr int kUploaders = 4;
-constexpr int kAnswersBeforeKill = 12;
+constexpr int kRounds = 6, kUploaders = 4, kAnswersBeforeKill = 12;
 
 // Distinct PNGs uploaded by several threads until the server stops
 // answering, and those that got a link.
@@ -191,9 +174,8 @@ TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
     const std::string log = server.log();
     EXPECT_EQ(log.find(token), std::string::npos);
     EXPECT_EQ(log.find("very-secret-password"), std::string::npos);
-    std::vector<std::string> lines;  // the request and status of each
-    const std::regex logged("\"[^\"\n]*\" [0-9]{3}");
-    for (std::sregex_iterator at(log.begin(), log.end(), logged), end; at != end; ++at) lines.push_back(at->str());
+    const std::regex logged("\"[^\"\n]*\" [0-9]{3}");  // the request and status of each line
+    const std::vector<std::string> lines(std::sregex_token_iterator(log.begin(), log.end(), logged), {});
     const std::string upload = "\"POST /api/shots HTTP/1.1\" 200";
     EXPECT_EQ(lines, (std::vector<std::string>{"\"POST /api/link/redeem HTTP/1.1\" 200",
                                                "\"POST /account/sign-in HTTP/1.1\" 403", upload, upload}))
@@ -246,19 +228,14 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     EXPECT_EQ(guess(a), 429);
     EXPECT_EQ(guess(b), 429);
 
-    const auto patient = [](const SiteProcess& server) {
-        auto client = server.client();
-        client->set_read_timeout(15);
-        return client;
-    };
-    auto client = patient(b);
+    auto client = b.client(15);
     {
         // A lock held by maintenance: a bounded wait, then 503, while /healthz answers.
         site::PgConnection maintenance(store.databaseUrl());
         maintenance.exec("BEGIN; LOCK TABLE tokens IN ACCESS EXCLUSIVE MODE");
         std::vector<std::jthread> waiting;
         for (int i = 0; i < 2 * kPoolConnections; ++i)
-            waiting.emplace_back([&] { expectUnavailable(patient(b)->Get("/api/me", bearer(token))); });
+            waiting.emplace_back([&] { expectUnavailable(b.client(15)->Get("/api/me", bearer(token))); });
         EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
     }
     EXPECT_EQ(statusOf(client->Get("/api/me", bearer(token))), 200);
@@ -284,16 +261,15 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
         EXPECT_THAT(metrics->body, HasSubstr(sample));
     // No name or label on the page names anyone.
     std::istringstream in(metrics->body);
-    for (std::string text; std::getline(in, text);) {
+    for (std::string text; std::getline(in, text);)
         for (const std::string& secret : {std::string("alice"), token, link.substr(3, 6)})
             EXPECT_EQ(text.substr(0, text.rfind(' ')).find(secret), std::string::npos) << text;
-    }
 
     site_test::restartCluster(cluster.folder());
     EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);
     EXPECT_TRUE(a.client()->Get(link)->body == png);
 
-    const auto me = [&] { return patient(a)->Get("/api/me", bearer(token)); };
+    const auto me = [&] { return a.client(15)->Get("/api/me", bearer(token)); };
     const auto atOnce = [](const std::function<void()>& request) {
         std::vector<std::jthread> clients;
         for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back(request);

@@ -10,7 +10,6 @@
 #include "http/rules.h"
 #include "support/raw_tls.h"
 #include "support/site_process.h"
-#include "support/site_harness.h"
 #include "web/quota.h"
 
 namespace {
@@ -30,12 +29,7 @@ void keepPace(SteadyClock::time_point start, std::uint64_t bytes, std::uint64_t 
 struct Server : ::testing::Test {
     const site_test::TestStore place{site_test::StoreKind::Sqlite};
     SiteProcess server{place.dataFolder()};
-    std::string token;
-
-    void SetUp() override {
-        place.addUser("alice", "pw");
-        token = site_test::linkDevice(server, place, "alice");
-    }
+    std::string token = (place.addUser("alice", "pw"), site_test::linkDevice(server, place, "alice"));
 };
 
 // Framing errors get their answer and end the connection; pipelined

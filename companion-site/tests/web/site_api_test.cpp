@@ -3,14 +3,12 @@
 // with a hand-moved clock; and the upload day.
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <array>
 #include <atomic>
 #include <regex>
 
 #include "security/link_code.h"
-#include "security/secrets.h"
 #include "security/sign_in_throttle.h"
 #include "support/site_harness.h"
 #include "web/accounts.h"
@@ -51,14 +49,13 @@ struct Harness {
     std::string issueCode(const std::string& name) {
         return site::formatLinkCode(site::issueLinkCode(store, store.userByName(name)->id, now));
     }
-    site::SiteResponse send(const std::string& method, const std::string& path, const std::string& body = "") {
-        return site.handle(site_test::request(method, path, body));
-    }
-    site::SiteResponse get(const std::string& path, const std::string& token = "") {
-        auto built = site_test::request("GET", path);
+    site::SiteResponse send(const std::string& method, const std::string& path, const std::string& body = "",
+                            const std::string& token = "") {
+        auto built = site_test::request(method, path, body);
         if (!token.empty()) built.headers["authorization"] = "Bearer " + token;
         return site.handle(built);
     }
+    site::SiteResponse get(const std::string& path, const std::string& token = "") { return send("GET", path, "", token); }
     site::SiteResponse redeem(const std::string& code, const std::string& address = kClientAddress) {
         return site.handle({"POST", "/api/link/redeem", {}, address, nlohmann::json{{"code", code}}.dump()});
     }
