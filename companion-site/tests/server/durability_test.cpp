@@ -36,8 +36,7 @@ struct Uploads {
         client->set_keep_alive(true);
         for (;;) {
             const std::uint32_t mine = seed++;
-            const std::string png =
-                site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
+            const std::string png = site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
             const std::string link = site_test::linkPath(site_test::uploadShot(*client, token, png));
             if (link == "(none)") return;
             std::lock_guard lock(mutex);
@@ -47,18 +46,15 @@ struct Uploads {
     }
 };
 
+using namespace site_test;
 using nlohmann::json;
-using site_test::StoreKind;
+using ::testing::HasSubstr;
 
 // Only complete files of the store's shots are in the data folder, `count` in all.
 void expectOnlyShotFiles(const std::filesystem::path& data, site::Store& store, std::size_t count) {
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(data / "shots")) {
-        EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
-        EXPECT_TRUE(store.hasShot(entry.path().stem().string())) << entry.path();
-        ++files;
-    }
-    EXPECT_EQ(files, count);
+    const std::vector<std::filesystem::path> files(std::filesystem::directory_iterator(data / "shots"), {});
+    for (const auto& file : files) EXPECT_TRUE(file.extension() == ".png" && store.hasShot(file.stem().string())) << file;
+    EXPECT_EQ(files.size(), count);
 }
 
 struct CrashSafety : ::testing::TestWithParam<StoreKind> {};
@@ -182,13 +178,7 @@ TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
         << log;
 }
 
-using site_test::bearer;
-using site_test::SiteProcess;
-using ::testing::HasSubstr;
-
-int statusOf(const httplib::Result& answer) {
-    return answer ? answer->status : 0;
-}
+int statusOf(const httplib::Result& answer) { return answer ? answer->status : 0; }
 
 void expectUnavailable(const httplib::Result& answer) {
     ASSERT_EQ(statusOf(answer), 503);

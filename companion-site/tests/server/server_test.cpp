@@ -14,10 +14,7 @@
 
 namespace {
 
-using site_test::bearer;
-using site_test::makePng;
-using site_test::RawTls;
-using site_test::SiteProcess;
+using namespace site_test;
 using SteadyClock = std::chrono::steady_clock;
 
 // Waits until `bytes` are due from a transfer at `bytesPerSecond` begun at `start`.

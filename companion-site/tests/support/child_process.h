@@ -56,8 +56,7 @@ inline std::string readAll(int fd) {
 // Waits for the program's end: its exit code, or 128 plus the signal.
 inline int exitStatus(pid_t pid) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) continue;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

@@ -104,8 +104,7 @@ public:
     // sends), false when it keeps it open past the timeout: a read that timed
     // out asks to be retried, anything else is the end.
     bool closedByServer() {
-        while (receive()) {
-        }
+        while (receive()) continue;
         return lastError_ != SSL_ERROR_WANT_READ;
     }
     int fd() const { return fd_; }

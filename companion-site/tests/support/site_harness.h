@@ -50,7 +50,6 @@ inline std::string member(const site::SiteResponse& response, const std::string&
     if (!parsed.is_object() || !parsed.contains(name)) return "(none)";
     return parsed[name].is_string() ? parsed[name].get<std::string>() : parsed[name].dump();
 }
-// Reads all a source gives.
 inline std::string readAll(site::ByteSource& reader) {
     std::string bytes(reader.size(), '\0');
     std::size_t at = 0;

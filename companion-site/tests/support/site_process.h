@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "security/link_code.h"
 #include "support/child_process.h"
 #include "support/site_harness.h"
 #include "support/test_store.h"
@@ -85,7 +86,7 @@ public:
                 return;
             }
         }
-        waitForExit();
+        signalAndWait(0);
         throw std::runtime_error("the server did not start: " + log());
     }
     SiteProcess(const SiteProcess&) = delete;
@@ -106,14 +107,8 @@ public:
     }
 
     // SIGTERM; gives the exit status after the program has ended.
-    int stop() {
-        ::kill(pid_, SIGTERM);
-        return waitForExit();
-    }
-    void kill() {
-        ::kill(pid_, SIGKILL);
-        waitForExit();
-    }
+    int stop() { return signalAndWait(SIGTERM); }
+    void kill() { signalAndWait(SIGKILL); }
     std::string log() const {
         std::ifstream in(logFile_);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -126,7 +121,9 @@ private:
     std::filesystem::path logFile_;
     std::string output_;
 
-    int waitForExit() {
+    // Sends `signal` (0: none, the program has ended) and waits for the end.
+    int signalAndWait(int signal) {
+        ::kill(pid_, signal);
         const int status = exitStatus(pid_);
         pid_ = -1;
         output_ += readAll(outputPipe_);
@@ -134,10 +131,12 @@ private:
     }
 };
 
-// A device of `user` linked through `server`: its token, or throws.
+// A device of `user` linked through `server` with a new code, as `code`
+// prints it: its token, or throws.
 inline std::string linkDevice(const SiteProcess& server, const TestStore& store, const std::string& user) {
-    const auto answer = server.client()->Post(
-        "/api/link/redeem", nlohmann::json{{"code", store.linkCode(user)}}.dump(), "application/json");
+    const auto opened = store.open();
+    const auto code = site::formatLinkCode(site::issueLinkCode(*opened, opened->userByName(user)->id, std::time(nullptr)));
+    const auto answer = server.client()->Post("/api/link/redeem", nlohmann::json{{"code", code}}.dump(), "application/json");
     if (!answer || answer->status != 200) throw std::runtime_error("redeem failed");
     return nlohmann::json::parse(answer->body)["token"];
 }

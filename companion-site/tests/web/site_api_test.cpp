@@ -17,9 +17,7 @@
 
 namespace {
 
-using site_test::kClientAddress;
-using site_test::makePng;
-using site_test::member;
+using namespace site_test;
 
 // The first group of `pattern` in `text`, or "(none)".
 std::string firstMatch(const std::string& text, const std::string& pattern) {
@@ -96,11 +94,9 @@ struct Browser {
         for (const auto& [name, value] : cookies) header += (header.empty() ? "" : "; ") + name + "=" + value;
         if (!header.empty()) request.headers["cookie"] = header;
         auto response = h.site.handle(request);
-        for (const auto& [key, value] : response.headers) {
-            if (key != "Set-Cookie") continue;
-            const std::size_t equals = value.find('=');
-            cookies[value.substr(0, equals)] = value.substr(equals + 1, value.find(';') - equals - 1);
-        }
+        for (const auto& [key, value] : response.headers)
+            if (const std::size_t equals = value.find('='); key == "Set-Cookie")
+                cookies[value.substr(0, equals)] = value.substr(equals + 1, value.find(';') - equals - 1);
         return response;
     }
 

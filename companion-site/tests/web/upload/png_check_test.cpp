@@ -13,7 +13,8 @@ using site_test::pngChunk;
 const std::string kSignature("\x89PNG\r\n\x1a\n", 8);
 
 std::string header(std::uint32_t width, std::uint32_t height, unsigned depth, unsigned colour, unsigned interlace = 0) {
-    return site_test::bigEndian(width) + site_test::bigEndian(height) + std::string{static_cast<char>(depth), static_cast<char>(colour), 0, 0, static_cast<char>(interlace)};
+    return site_test::bigEndian(width) + site_test::bigEndian(height) +
+           std::string{static_cast<char>(depth), static_cast<char>(colour), 0, 0, static_cast<char>(interlace)};
 }
 
 std::string fileWith(const std::string& ihdrData) {
