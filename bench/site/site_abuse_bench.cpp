@@ -30,7 +30,6 @@
 #include "support/raw_tls.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
 
 namespace {
 

@@ -20,10 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
+#include "support/test_store.h"
 #include "static_server.h"
 
 namespace {

@@ -26,10 +26,9 @@
 #include "storage/postgres/postgres_handles.h"
 #include "storage/postgres/postgres_store.h"
 #include "storage/sqlite/sqlite_store.h"
-#include "support/postgres_cluster.h"
 #include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
+#include "support/test_store.h"
 #include "web/quota.h"
 
 namespace {

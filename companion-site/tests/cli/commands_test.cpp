@@ -7,11 +7,7 @@
 #include <ctime>
 #include <regex>
 
-#include "storage/sqlite/sqlite_store.h"
-#include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
-#include "support/test_store.h"
 #include "web/accounts.h"
 
 namespace {

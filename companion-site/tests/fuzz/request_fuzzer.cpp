@@ -8,18 +8,12 @@
 // PNG file. A failure inside (an answer of 500) counts as a finding, as does
 // an API error that is not a JSON sentence.
 
-#include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <sstream>
-#include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "security/link_code.h"
-#include "security/secrets.h"
 #include "support/site_harness.h"
-#include "support/test_png.h"
 #include "web/accounts.h"
 #include "web/quota.h"
 #include "web/upload/shot_upload.h"

@@ -7,38 +7,21 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <condition_variable>
-#include <functional>
-#include <map>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
-#include "storage/postgres/postgres_handles.h"
-#include "support/postgres_cluster.h"
 #include "support/raw_tls.h"
-#include "support/site_harness.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
-#include "support/test_store.h"
 #include "web/messages.h"
 #include "web/quota.h"
-#include "web/site.h"
 #include "web/upload/png_check.h"
 
 namespace {
 
 constexpr int kPoolConnections = 8;  // the site's default --database-connections
-
-constexpr int kRounds = 6;
-constexpr int kUploaders = 4;
-constexpr int kAnswersBeforeKill = 12;
+constexpr int kRounds = 6, kUploaders = 4, kAnswersBeforeKill = 12;
 
 // Distinct PNGs uploaded by several threads until the server stops
 // answering, and those that got a link.
@@ -53,8 +36,7 @@ struct Uploads {
         client->set_keep_alive(true);
         for (;;) {
             const std::uint32_t mine = seed++;
-            const std::string png =
-                site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
+            const std::string png = site_test::makePng(40 + static_cast<int>(mine % 17), 30, mine, 20000 + (mine % 5) * 30000);
             const std::string link = site_test::linkPath(site_test::uploadShot(*client, token, png));
             if (link == "(none)") return;
             std::lock_guard lock(mutex);
@@ -64,18 +46,15 @@ struct Uploads {
     }
 };
 
+using namespace site_test;
 using nlohmann::json;
-using site_test::StoreKind;
+using ::testing::HasSubstr;
 
 // Only complete files of the store's shots are in the data folder, `count` in all.
 void expectOnlyShotFiles(const std::filesystem::path& data, site::Store& store, std::size_t count) {
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(data / "shots")) {
-        EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
-        EXPECT_TRUE(store.hasShot(entry.path().stem().string())) << entry.path();
-        ++files;
-    }
-    EXPECT_EQ(files, count);
+    const std::vector<std::filesystem::path> files(std::filesystem::directory_iterator(data / "shots"), {});
+    for (const auto& file : files) EXPECT_TRUE(file.extension() == ".png" && store.hasShot(file.stem().string())) << file;
+    EXPECT_EQ(files.size(), count);
 }
 
 struct CrashSafety : ::testing::TestWithParam<StoreKind> {};
@@ -191,25 +170,15 @@ TEST(CleanStop, UploadsUnderWayEndWithoutTrace) {
     const std::string log = server.log();
     EXPECT_EQ(log.find(token), std::string::npos);
     EXPECT_EQ(log.find("very-secret-password"), std::string::npos);
-    std::vector<std::string> lines;  // the request and status of each
-    std::istringstream in(log);
-    for (std::string text; std::getline(in, text);) {
-        const std::size_t quote = text.find('"');
-        if (quote != std::string::npos) lines.push_back(text.substr(quote, text.find('"', quote + 1) - quote + 5));
-    }
+    const std::regex logged("\"[^\"\n]*\" [0-9]{3}");  // the request and status of each line
+    const std::vector<std::string> lines(std::sregex_token_iterator(log.begin(), log.end(), logged), {});
     const std::string upload = "\"POST /api/shots HTTP/1.1\" 200";
     EXPECT_EQ(lines, (std::vector<std::string>{"\"POST /api/link/redeem HTTP/1.1\" 200",
                                                "\"POST /account/sign-in HTTP/1.1\" 403", upload, upload}))
         << log;
 }
 
-using site_test::bearer;
-using site_test::SiteProcess;
-using ::testing::HasSubstr;
-
-int statusOf(const httplib::Result& answer) {
-    return answer ? answer->status : 0;
-}
+int statusOf(const httplib::Result& answer) { return answer ? answer->status : 0; }
 
 void expectUnavailable(const httplib::Result& answer) {
     ASSERT_EQ(statusOf(answer), 503);
@@ -249,19 +218,14 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     EXPECT_EQ(guess(a), 429);
     EXPECT_EQ(guess(b), 429);
 
-    const auto patient = [](const SiteProcess& server) {
-        auto client = server.client();
-        client->set_read_timeout(15);
-        return client;
-    };
-    auto client = patient(b);
+    auto client = b.client(15);
     {
         // A lock held by maintenance: a bounded wait, then 503, while /healthz answers.
         site::PgConnection maintenance(store.databaseUrl());
         maintenance.exec("BEGIN; LOCK TABLE tokens IN ACCESS EXCLUSIVE MODE");
         std::vector<std::jthread> waiting;
         for (int i = 0; i < 2 * kPoolConnections; ++i)
-            waiting.emplace_back([&] { expectUnavailable(patient(b)->Get("/api/me", bearer(token))); });
+            waiting.emplace_back([&] { expectUnavailable(b.client(15)->Get("/api/me", bearer(token))); });
         EXPECT_EQ(statusOf(client->Get("/healthz")), 200);
     }
     EXPECT_EQ(statusOf(client->Get("/api/me", bearer(token))), 200);
@@ -287,16 +251,15 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
         EXPECT_THAT(metrics->body, HasSubstr(sample));
     // No name or label on the page names anyone.
     std::istringstream in(metrics->body);
-    for (std::string text; std::getline(in, text);) {
+    for (std::string text; std::getline(in, text);)
         for (const std::string& secret : {std::string("alice"), token, link.substr(3, 6)})
             EXPECT_EQ(text.substr(0, text.rfind(' ')).find(secret), std::string::npos) << text;
-    }
 
     site_test::restartCluster(cluster.folder());
     EXPECT_EQ(json::parse(client->Get("/api/me", bearer(token))->body)["used"], 1);
     EXPECT_TRUE(a.client()->Get(link)->body == png);
 
-    const auto me = [&] { return patient(a)->Get("/api/me", bearer(token)); };
+    const auto me = [&] { return a.client(15)->Get("/api/me", bearer(token)); };
     const auto atOnce = [](const std::function<void()>& request) {
         std::vector<std::jthread> clients;
         for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back(request);

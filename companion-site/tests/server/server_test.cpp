@@ -10,15 +10,11 @@
 #include "http/rules.h"
 #include "support/raw_tls.h"
 #include "support/site_process.h"
-#include "support/test_png.h"
 #include "web/quota.h"
 
 namespace {
 
-using site_test::bearer;
-using site_test::makePng;
-using site_test::RawTls;
-using site_test::SiteProcess;
+using namespace site_test;
 using SteadyClock = std::chrono::steady_clock;
 
 // Waits until `bytes` are due from a transfer at `bytesPerSecond` begun at `start`.
@@ -30,12 +26,7 @@ void keepPace(SteadyClock::time_point start, std::uint64_t bytes, std::uint64_t 
 struct Server : ::testing::Test {
     const site_test::TestStore place{site_test::StoreKind::Sqlite};
     SiteProcess server{place.dataFolder()};
-    std::string token;
-
-    void SetUp() override {
-        place.addUser("alice", "pw");
-        token = site_test::linkDevice(server, place, "alice");
-    }
+    std::string token = (place.addUser("alice", "pw"), site_test::linkDevice(server, place, "alice"));
 };
 
 // Framing errors get their answer and end the connection; pipelined

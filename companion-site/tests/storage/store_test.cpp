@@ -9,13 +9,8 @@
 #include <latch>
 #include <thread>
 
-#include "security/secrets.h"
 #include "security/sign_in_throttle.h"
-#include "storage/postgres/postgres_handles.h"
-#include "support/site_harness.h"
-#include "support/test_png.h"
 #include "support/test_store.h"
-#include "web/accounts.h"
 #include "web/quota.h"
 
 namespace {

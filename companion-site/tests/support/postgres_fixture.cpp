@@ -4,7 +4,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "support/postgres_cluster.h"
+#include "support/test_store.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

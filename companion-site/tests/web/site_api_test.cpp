@@ -3,29 +3,79 @@
 // with a hand-moved clock; and the upload day.
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <array>
+#include <atomic>
+#include <regex>
 
-#include "security/secrets.h"
+#include "security/link_code.h"
 #include "security/sign_in_throttle.h"
 #include "support/site_harness.h"
-#include "support/test_png.h"
 #include "web/accounts.h"
 #include "web/messages.h"
 #include "web/quota.h"
 
 namespace {
 
-using site_test::firstMatch;
-using site_test::headerOf;
-using site_test::kClientAddress;
-using site_test::makePng;
-using site_test::member;
+using namespace site_test;
+
+// The first group of `pattern` in `text`, or "(none)".
+std::string firstMatch(const std::string& text, const std::string& pattern) {
+    std::smatch match;
+    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : "(none)";
+}
+
+std::string headerOf(const site::SiteResponse& response, const std::string& name) {
+    for (const auto& [key, value] : response.headers)
+        if (key == name) return value;
+    return "(none)";
+}
+
+// A Site over an in-memory store, a scratch folder and a hand-moved clock,
+// with the requests the program sends.
+struct Harness {
+    site_test::ScratchFolder folder;
+    std::atomic<std::int64_t> now{site_test::kStartTime};
+    site::SqliteStore store{":memory:"};
+    site::ShotFiles files{folder.path() / "shots", false};
+    site::Site site{store, files, [this] { return now.load(); }, site_test::kPublicUrl, site_test::kTestIterations};
+    int linked = 0;
+
+    std::int64_t addUser(const std::string& name, bool pro = false, const std::string& password = "secret-word") {
+        return site::createUser(store, name, password, pro, now, site_test::kTestIterations);
+    }
+    std::string issueCode(const std::string& name) {
+        return site::formatLinkCode(site::issueLinkCode(store, store.userByName(name)->id, now));
+    }
+    site::SiteResponse send(const std::string& method, const std::string& path, const std::string& body = "",
+                            const std::string& token = "") {
+        auto built = site_test::request(method, path, body);
+        if (!token.empty()) built.headers["authorization"] = "Bearer " + token;
+        return site.handle(built);
+    }
+    site::SiteResponse get(const std::string& path, const std::string& token = "") { return send("GET", path, "", token); }
+    site::SiteResponse redeem(const std::string& code, const std::string& address = kClientAddress) {
+        return site.handle({"POST", "/api/link/redeem", {}, address, nlohmann::json{{"code", code}}.dump()});
+    }
+    // A redeemed token, from an address of its own.
+    std::string linkToken(const std::string& name) {
+        return member(redeem(issueCode(name), "198.51.100." + std::to_string(++linked)), "token");
+    }
+    site::SiteResponse upload(const std::string& token, const std::string& png) {
+        return site.handle({"POST", "/api/shots", {{"content-type", "image/png"}, {"authorization", "Bearer " + token}},
+                            kClientAddress, png});
+    }
+    // Uploads a small PNG: the new shot's id, or "" when it was refused.
+    std::string uploadedShot(const std::string& token, std::uint32_t seed = 0) {
+        const std::string url = member(upload(token, makePng(4, 4, seed)), "url");
+        const std::string prefix = std::string(site_test::kPublicUrl) + "/s/";
+        return url.starts_with(prefix) ? url.substr(prefix.size()) : "";
+    }
+};
 
 // Alice, a free account, with a linked device.
 struct Api : ::testing::Test {
-    site_test::Harness h;
+    Harness h;
     std::int64_t alice = h.addUser("alice", false, "pw");
     std::string token = h.linkToken("alice");
 };
@@ -33,7 +83,7 @@ struct Api : ::testing::Test {
 // A browser: keeps the cookies the site sets and sends them back. Form
 // values are given already encoded.
 struct Browser {
-    site_test::Harness& h;
+    Harness& h;
     std::map<std::string, std::string> cookies;
     std::string address = site_test::kClientAddress;
 
@@ -44,11 +94,9 @@ struct Browser {
         for (const auto& [name, value] : cookies) header += (header.empty() ? "" : "; ") + name + "=" + value;
         if (!header.empty()) request.headers["cookie"] = header;
         auto response = h.site.handle(request);
-        for (const auto& [key, value] : response.headers) {
-            if (key != "Set-Cookie") continue;
-            const std::size_t equals = value.find('=');
-            cookies[value.substr(0, equals)] = value.substr(equals + 1, value.find(';') - equals - 1);
-        }
+        for (const auto& [key, value] : response.headers)
+            if (const std::size_t equals = value.find('='); key == "Set-Cookie")
+                cookies[value.substr(0, equals)] = value.substr(equals + 1, value.find(';') - equals - 1);
         return response;
     }
 
@@ -138,7 +186,7 @@ TEST_F(Api, ShotLinksServedByteForByteUntilTheyExpireThenSwept) {
     const std::string id = url.substr(url.rfind('/') + 1);
     EXPECT_EQ(h.site.shownPath("/s/" + id), "/s/" + id.substr(0, 6) + "...");  // what the log shows of it
     const auto served = h.get("/s/" + id);
-    EXPECT_EQ(site_test::bodyOf(served), png);
+    EXPECT_EQ(site_test::readAll(*served.bodySource), png);
     EXPECT_EQ(served.contentType, "image/png");
     EXPECT_EQ(headerOf(served, "X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(h.send("HEAD", "/s/" + id).status, 200);

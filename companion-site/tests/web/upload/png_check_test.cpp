@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_png.h"
+#include "support/site_harness.h"
 #include "web/upload/png_check.h"
 
 namespace {
@@ -13,11 +13,8 @@ using site_test::pngChunk;
 const std::string kSignature("\x89PNG\r\n\x1a\n", 8);
 
 std::string header(std::uint32_t width, std::uint32_t height, unsigned depth, unsigned colour, unsigned interlace = 0) {
-    std::string data;
-    for (std::uint32_t v : {width, height}) {
-        for (int shift = 24; shift >= 0; shift -= 8) data.push_back(static_cast<char>(v >> shift));
-    }
-    return data + std::string{static_cast<char>(depth), static_cast<char>(colour), 0, 0, static_cast<char>(interlace)};
+    return site_test::bigEndian(width) + site_test::bigEndian(height) +
+           std::string{static_cast<char>(depth), static_cast<char>(colour), 0, 0, static_cast<char>(interlace)};
 }
 
 std::string fileWith(const std::string& ihdrData) {
