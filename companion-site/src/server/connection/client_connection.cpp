@@ -93,14 +93,14 @@ void ClientConnection::nextRequest() {
 }
 
 void ClientConnection::readHeader() {
-    if (buffer_.size() > 0 && parseBufferedHeader()) return;
+    if (parseBufferedHeader()) return;
     http::async_read_header(stream_, headerBytes_, *parser_,
                             [self = shared_from_this()](ErrorCode error, std::size_t) { self->onHeader(error); });
 }
 
 // A request mostly comes whole with its first bytes; parsing it from the
 // buffer at once spares the event loop a read that would only find it there.
-// False when the headers have not all come yet.
+// False when the headers have not all come yet (or nothing has).
 bool ClientConnection::parseBufferedHeader() {
     ErrorCode error;
     headerBytes_.consume(parser_->put(buffer_.data(), error));  // a request line may go before its headers
