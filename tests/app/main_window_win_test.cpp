@@ -83,10 +83,8 @@ TEST_F(MainWindowTest, PrintScreenCapturesTheWholeScreenIntoTheEditor) {
 TEST_F(MainWindowTest, TheLightButtonsLabelIsDark) {
     for (auto [state, face] : {std::pair<UINT, std::uint32_t>{0, 0xFFE5E5E5}, {ODS_SELECTED, 0xFF464646}}) {
         HWND button = createButton(app.mainWindow, ID_CAPTURE_REGION, L"Весь экран", 0, 0, 140, 38);
-        Pixels image = renderWith(140, 38, [&](HDC dc) {
-            DRAWITEMSTRUCT item{ODT_BUTTON, ID_CAPTURE_REGION, 0, 0, state, button, dc, {0, 0, 140, 38}};
-            drawButton(item);
-        });
+        Pixels image = renderWith(
+            140, 38, [&](HDC dc) { drawButton({ODT_BUTTON, ID_CAPTURE_REGION, 0, 0, state, button, dc, {0, 0, 140, 38}}); });
         DestroyWindow(button);
         int inked = 0;
         for (int y = 8; y < 30; ++y)
@@ -175,11 +173,7 @@ TEST_F(MainWindowTest, ChangingContentStaysInsideItsBox) {
     const Row rows[] = {
         {"status", [] {}, [] { app.statusLine = L"Снимок сохранён"; }, {24, 355, 356, 380}},
         {"week", [] { app.currentPage = 1; },
-         [] {
-             app.settingsDoc["captures"][dayKey(-3)] = 10;
-             app.settingsDoc["captures"][dayKey(0)] = 1;
-         },
-         {24, 139, 358, 296}},
+         [] { app.settingsDoc["captures"] = {{dayKey(-3), 10}, {dayKey(0), 1}}; }, {24, 139, 358, 296}},
     };
     for (float scale : {1.0f, 1.5f}) {
         for (const Row& row : rows) {

@@ -18,16 +18,12 @@ constexpr char kSaveFailed[] = "Не удалось сохранить наст�
 // A program around the site operations that only records what they did.
 class FakeSiteHost : public SiteHost {
 public:
-    json profileValue = json::object();
-    json newsValue = json::array();
-    std::string address = "https://old.test";
-    std::string token;
-    std::string status = "начало";
+    json profileValue = json::object(), newsValue = json::array();
+    std::string address = "https://old.test", token, status = "начало";
     bool protectionFails = false, saveFails = false, clipboardBusy = false;
 
-    std::string savedAddress;  // the address at the last save
-    std::string clipboard;
-    std::string message;  // "caption: text" of the last one
+    // The address at the last save, and the last message as "caption: text".
+    std::string savedAddress, clipboard, message;
     int refreshRequests = 0, rebuilds = 0;
 
     json& profile() override { return profileValue; }

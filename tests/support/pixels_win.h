@@ -59,19 +59,6 @@ inline int compareImages(const Pixels& actual, const Pixels& expected, int toler
     return differing;
 }
 
-inline bool savePng(const Pixels& image, const std::wstring& path) {
-    UINT count = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<std::uint8_t> storage(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(storage.data());
-    Gdiplus::GetImageEncoders(count, size, codecs);
-    auto png = std::find_if(codecs, codecs + count, [](const auto& codec) { return std::wcscmp(codec.MimeType, L"image/png") == 0; });
-    if (png == codecs + count || image.argb.empty()) return false;
-    Gdiplus::Bitmap bitmap(image.width, image.height, image.width * 4, PixelFormat32bppARGB,
-                           reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(image.argb.data())));
-    return bitmap.Save(path.c_str(), &png->Clsid, nullptr) == Gdiplus::Ok;
-}
-
 // The pixels of a picture, as it holds them.
 inline Pixels pixelsOf(Gdiplus::Bitmap& bitmap) {
     Pixels image{static_cast<int>(bitmap.GetWidth()), static_cast<int>(bitmap.GetHeight()), {}};

@@ -60,8 +60,7 @@ struct Process {
     }
 };
 
-inline bool waitFor(const std::function<bool()>& condition,
-                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         if (condition()) return true;
@@ -94,8 +93,7 @@ inline bool startTestShell() { return startShell(GetModuleHandleW(nullptr)); }
 inline void endTestShell() {
     if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) continue;
     stopShell();
     app.mainWindow = nullptr;
 }
@@ -108,9 +106,7 @@ class ShellEnvironment : public ::testing::Environment {
         DeleteFileW((toWide(std::getenv("LOCALAPPDATA")) + L"\\Clipvane\\settings.json").c_str());
         ASSERT_TRUE(startTestShell()) << "the main window could not be created";
     }
-    void TearDown() override {
-        if (app.mainWindow) endTestShell();
-    }
+    void TearDown() override { if (app.mainWindow) endTestShell(); }
 };
 
 }  // namespace testsupport

@@ -53,16 +53,10 @@ private:
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
-        case WM_PAINT:
-            paint(window);
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_PAINT: paint(window); return 0;
+        case WM_ERASEBKGND: return 1;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return DefWindowProcW(window, message, wParam, lParam);
         }
     }
 

@@ -4,10 +4,13 @@
 // at the text entry.
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "editor/annotation.h"
+#include "editor/export.h"
 #include "editor/text_prompt.h"
 #include "support/pixels_win.h"
 #include "support/win_harness.h"
@@ -46,16 +49,18 @@ inline std::vector<Annotation> sampleMarks() {
     Annotation text{AnnotationKind::Text, 180, 100, 180, 100, blue, 4, {}, L"один два три"};
     Annotation stroke = mark(AnnotationKind::Pen, 30, 150, 30, 150, red, 6);
     for (int i = 1; i <= 9; ++i) stroke.points.push_back({30.0f + 30 * i, i % 2 ? 185.0f : 140.0f});
-    return {mark(AnnotationKind::Line, 10, 190, 310, 10, blue),
-            mark(AnnotationKind::Arrow, 20, 60, 200, 60, red, 10),
-            mark(AnnotationKind::Frame, 260, 150, 100, 40, blue, 10),
-            mark(AnnotationKind::Mosaic, 40, 30, 150, 120, 0),
-            text,
-            stroke,
-            mark(AnnotationKind::Arrow, 290, 110, 120, 110, red, 10)};
+    return {mark(AnnotationKind::Line, 10, 190, 310, 10, blue), mark(AnnotationKind::Arrow, 20, 60, 200, 60, red, 10),
+            mark(AnnotationKind::Frame, 260, 150, 100, 40, blue, 10), mark(AnnotationKind::Mosaic, 40, 30, 150, 120, 0),
+            text, stroke, mark(AnnotationKind::Arrow, 290, 110, 120, 110, red, 10)};
 }
 
 using testsupport::pixelsOf;
+
+inline bool savePng(const testsupport::Pixels& image, const std::wstring& path) {
+    Gdiplus::Bitmap bitmap(image.width, image.height, image.width * 4, PixelFormat32bppARGB,
+                           reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(image.argb.data())));
+    return static_cast<bool>(std::ofstream(std::filesystem::path(path), std::ios::binary) << encodePng(bitmap));
+}
 
 // `image` looks like reference/<name>.png, or becomes it when the variable
 // CLIPVANE_WRITE_REFERENCE is 1. A differing image is kept in the working
@@ -63,7 +68,7 @@ using testsupport::pixelsOf;
 inline void expectLikeStored(const testsupport::Pixels& image, const std::wstring& name) {
     std::wstring stored = testsupport::windowsPath(CLIPVANE_EDITOR_REFERENCE_DIR) + L"/" + name + L".png";
     if (const char* writing = std::getenv("CLIPVANE_WRITE_REFERENCE"); writing && std::string(writing) == "1") {
-        ASSERT_TRUE(testsupport::savePng(image, stored));
+        ASSERT_TRUE(savePng(image, stored));
         return;
     }
     std::optional<testsupport::Pixels> expected = testsupport::loadPng(stored);
@@ -71,7 +76,7 @@ inline void expectLikeStored(const testsupport::Pixels& image, const std::wstrin
     // Drawing here is deterministic: a handful of pixels may differ, and by little.
     int differing = testsupport::compareImages(image, *expected, 16);
     EXPECT_LE(differing, 8) << name;
-    if (differing > 8) testsupport::savePng(image, name + L"-actual.png");
+    if (differing > 8) savePng(image, name + L"-actual.png");
 }
 
 // Plays a user at the text entry window: once the window shows up, a thread
@@ -101,8 +106,6 @@ inline void typeInto(HWND field, const std::wstring& text) {
     for (wchar_t letter : text) PostMessageW(field, WM_CHAR, letter, 1);
 }
 
-inline void pressKey(HWND window, WPARAM key) {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-}
+inline void pressKey(HWND window, WPARAM key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
 
 }  // namespace editortest
