@@ -195,7 +195,8 @@ void expectUnavailable(const httplib::Result& answer) {
 // workers, one waits on the open connection and the other on opening a
 // second, each until its deadline; then the silent database holds at most
 // one worker at a time, and the other answers at once. Once the host runs
-// again the site recovers by itself, for all its workers.
+// again the site recovers by itself, for all its workers: while one waits
+// on a lock, another answers.
 TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     site_test::OwnCluster cluster;
     const site_test::TestStore store(StoreKind::Postgres, cluster.folder());
@@ -260,13 +261,11 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     EXPECT_TRUE(a.client()->Get(link)->body == png);
 
     const auto me = [&] { return a.client(15)->Get("/api/me", bearer(token)); };
-    const auto atOnce = [](const std::function<void()>& request) {
-        std::vector<std::jthread> clients;
-        for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back(request);
-    };
     {
         const site_test::FrozenCluster frozen(cluster.folder());
-        atOnce([&] { expectUnavailable(me()); });
+        std::vector<std::jthread> clients;
+        for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back([&] { expectUnavailable(me()); });
+        clients.clear();
         EXPECT_EQ(statusOf(a.client()->Get("/healthz")), 200);
         EXPECT_EQ(statusOf(httplib::Client("127.0.0.1", a.metricsPort()).Get("/metrics")), 200);
     }
@@ -274,7 +273,12 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
     for (int tries = 0; tries < 100 && (status = statusOf(me())) != 200; ++tries)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(status, 200);
-    atOnce([&] { EXPECT_EQ(statusOf(me()), 200); });
+    site::PgConnection maintenance(store.databaseUrl());
+    maintenance.exec("BEGIN; LOCK TABLE tokens IN ACCESS EXCLUSIVE MODE");
+    std::jthread waiting([&] { EXPECT_EQ(statusOf(me()), 200); });
+    ASSERT_TRUE(site_test::someoneWaitsForALock(store.databaseUrl()));
+    EXPECT_EQ(statusOf(a.client()->Get(link)), 200);
+    maintenance.exec("COMMIT");
 }
 
 }  // namespace

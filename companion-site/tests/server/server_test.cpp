@@ -79,8 +79,7 @@ TEST_F(Server, FramingHeadersAndUploadsOverTheWire) {
     RawTls chunked(server.port());
     chunked.send(upload + authorization + "Transfer-Encoding: chunked\r\n\r\n");
     const std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
-    for (int i = 0; i < 13 && chunked.send(chunk); ++i) {
-    }
+    for (int i = 0; i < 13 && chunked.send(chunk); ++i) continue;
     EXPECT_EQ(chunked.answer().status, 413);
     auto client = server.client();
     const std::string largest = makePng(8, 8, 1, site::kMaxShotBytes);

@@ -230,10 +230,7 @@ TEST(SharedSignInThrottle, ACheckWaitsForACountUnderWayElsewhere) {
     const std::int64_t later = kNow + site::kFirstWaitSeconds;
     std::int64_t wait = -1;
     std::jthread check([&] { wait = throttle->attempt("alice", later); });
-    for (int tries = 0; tries < 500 && elsewhere.run("SELECT 1 FROM pg_stat_activity WHERE datname = "
-                                                     "current_database() AND wait_event_type = 'Lock'").rows() == 0;
-         ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(site_test::someoneWaitsForALock(place.databaseUrl()));
     elsewhere.exec(("UPDATE sign_in_failures SET failures = failures + 1, last_at = " + std::to_string(later) +
                     "; COMMIT").c_str());
     check.join();

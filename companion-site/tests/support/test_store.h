@@ -18,6 +18,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "storage/postgres/postgres_handles.h"
@@ -168,6 +169,17 @@ private:
     std::string url_;
 };
 
+// Until a session of the database at `url` waits for a lock; false after
+// five seconds. Asked on a connection of its own: within a transaction the
+// activity view keeps its first answer.
+inline bool someoneWaitsForALock(const std::string& url) {
+    site::PgConnection watcher(url);
+    for (int tries = 0; tries < 500; ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (watcher.run("SELECT 1 FROM pg_stat_activity WHERE datname = current_database() AND wait_event_type = "
+                        "'Lock'").rows() > 0)
+            return true;
+    return false;
+}
 
 enum class StoreKind { Sqlite, Postgres };
 
