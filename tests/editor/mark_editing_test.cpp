@@ -27,8 +27,7 @@ TEST(MarkDrag, PenStrokeKeepsEveryVisitedPointButNotTheRelease) {
     EXPECT_FLOAT_EQ(stroke.x2, 7);
 }
 
-// Undo and redo through the editor are its window's tests; here the empty
-// lists and a new mark after an undo, which drops the undone one.
+// Undo and redo themselves are the editor window's; here the empty lists and a new mark dropping the undone.
 TEST(UndoRedo, NothingToMoveAndANewMarkDropsTheUndoneOnes) {
     std::vector<Annotation> marks, redo;
     EXPECT_FALSE(undoMark(marks, redo) || redoMark(marks, redo));
