@@ -13,9 +13,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path folder = argv[2];
     try {
-        // A cluster left by an interrupted run goes first.
-        if (std::filesystem::exists(folder / "data" / "postmaster.pid")) site_test::stopCluster(folder);
-        std::filesystem::remove_all(folder);
+        site_test::removeCluster(folder);  // one left by an interrupted run
         if (std::strcmp(argv[1], "start") == 0) site_test::startCluster(folder);
     } catch (const std::exception& error) {
         std::cerr << error.what() << '\n';

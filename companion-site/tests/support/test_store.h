@@ -104,6 +104,16 @@ private:
     }
 };
 
+// Stops the server unless it has ended (by a test, or with an interrupted run), then removes the folder.
+inline void removeCluster(const std::filesystem::path& folder) {
+    try {
+        stopCluster(folder);
+    } catch (const std::exception&) {
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
 // A cluster of its own in a new temporary folder, stopped and removed at
 // the end.
 class OwnCluster {
@@ -114,15 +124,7 @@ public:
     }
     OwnCluster(const OwnCluster&) = delete;
     OwnCluster& operator=(const OwnCluster&) = delete;
-    ~OwnCluster() {
-        try {
-            stopCluster(folder_);
-        } catch (const std::exception&) {
-            // Already stopped by the test.
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    ~OwnCluster() { removeCluster(folder_); }
     const std::filesystem::path& folder() const { return folder_; }
 
 private:
