@@ -1,8 +1,9 @@
 // The site under hostile traffic on loopback: slow connections held by the
 // thousand, floods of headers and bodies, endless bodies, guessing, and
-// what a legitimate /api/me probe sees meanwhile; the server's resident
-// memory while each burst runs and after it. The floor beside the probe
-// figures is the same probe with nothing else going on, in the same run.
+// what a legitimate /api/me probe sees meanwhile, with the server's CPU
+// time; the server's resident memory while each burst runs and after it.
+// The floor beside the probe figures is the same probe with nothing else
+// going on, in the same run.
 //
 //   site_abuse_bench [connections per kind, default 1000]
 
@@ -19,10 +20,12 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +66,20 @@ long residentKiB(pid_t pid) {
         if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
     }
     return 0;
+}
+
+// The server's CPU time so far. What an attack costs the server shows in it
+// more steadily than in the probe's slowest answers, which land on the
+// moments when the connections the server closed all come back at once.
+double cpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 1));
+    std::string skipped;
+    for (int field = 3; field <= 13; ++field) fields >> skipped;  // the state to the children's faults
+    long user = 0, system = 0;
+    fields >> user >> system;
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 // The highest resident size while it lives.
@@ -258,6 +275,7 @@ void holdAndProbe(const Site& site, const char* what, const std::vector<Slow>& k
     while (secondsSince(start) < 20 &&
            !std::all_of(holders.begin(), holders.end(), [](const auto& h) { return h->firstRoundDone(); }))
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const double cpuBefore = cpuSeconds(site.server.pid());
     Prober prober(site);
     PeakMemory peak(site.server.pid());
     long heldSeconds = 0;
@@ -268,8 +286,8 @@ void holdAndProbe(const Site& site, const char* what, const std::vector<Slow>& k
     const std::string probes = prober.finish();
     int opened = 0;
     for (const auto& holder : holders) opened += holder->opened();
-    std::printf("%-34s %s  (%ld held on average, %d opened, peak %ld MiB)\n", what, probes.c_str(), heldSeconds / seconds, opened,
-                peak.finish() / 1024);
+    std::printf("%-34s %s  (%ld held on average, %d opened, peak %ld MiB, server CPU %.2f s)\n", what, probes.c_str(),
+                heldSeconds / seconds, opened, peak.finish() / 1024, cpuSeconds(site.server.pid()) - cpuBefore);
 }
 
 // Runs `work(i)` on `count` threads at once while the peak is taken;
