@@ -34,7 +34,10 @@ public:
         return step("request");
     }
     bool exchange(const std::string&, std::string_view) override { return step("exchange"); }
-    std::uint32_t statusCode() override { step("status"); return status; }
+    std::uint32_t statusCode() override {
+        step("status");
+        return status;
+    }
     std::optional<std::size_t> bytesAvailable() override {
         if (chunks.empty()) return availabilityFails ? std::nullopt : std::optional<std::size_t>(0);
         return chunks.front().announcedSize();

@@ -32,7 +32,9 @@ wait_until() {  # <server name> <condition>
 
 case "$1" in
 start)
-  for program in "$3" "$4"; do [ -x "$program" ] || { echo "$program is missing: build the native tree first" >&2; exit 1; }; done
+  for program in "$3" "$4"; do
+    [ -x "$program" ] || { echo "$program is missing: build the native tree first" >&2; exit 1; }
+  done
   "$scripts/dev-certs" "$certs"
   [ -f "$certs/untrusted.pem" ] || openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=localhost" \
     -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
@@ -63,5 +65,8 @@ stop)
     rm -f "$folder/$server/server.pid"
   done
   ;;
-*) echo "usage: $0 start|stop <folder> ..." >&2; exit 2 ;;
+*)
+  echo "usage: $0 start|stop <folder> ..." >&2
+  exit 2
+  ;;
 esac

@@ -265,7 +265,7 @@ TEST(TwoInstances, RulesHoldAcrossBothAndOutliveTheDatabaseGoingAway) {
         const site_test::FrozenCluster frozen(cluster.folder());
         std::vector<std::jthread> clients;
         for (int i = 0; i < 2 * kPoolConnections; ++i) clients.emplace_back([&] { expectUnavailable(me()); });
-        clients.clear();
+        clients.clear();  // every one answered
         EXPECT_EQ(statusOf(a.client()->Get("/healthz")), 200);
         EXPECT_EQ(statusOf(httplib::Client("127.0.0.1", a.metricsPort()).Get("/metrics")), 200);
     }

@@ -176,10 +176,12 @@ private:
 // activity view keeps its first answer.
 inline bool someoneWaitsForALock(const std::string& url) {
     site::PgConnection watcher(url);
-    for (int tries = 0; tries < 500; ++tries, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    for (int tries = 0; tries < 500; ++tries) {
         if (watcher.run("SELECT 1 FROM pg_stat_activity WHERE datname = current_database() AND wait_event_type = "
                         "'Lock'").rows() > 0)
             return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return false;
 }
 
